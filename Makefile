@@ -1,0 +1,34 @@
+# The two commands of the README (make test, make demo), and make bench, make dist.
+.PHONY: all setup build test demo bench dist clean
+
+JOBS ?= 2
+
+all: build
+
+setup:
+	@scripts/setup
+
+build: setup
+	@for preset in native win64 win32; do \
+	  mkdir -p build; cmake --preset $$preset >build/$$preset.log 2>&1 || { cat build/$$preset.log; exit 1; }; \
+	  cmake --build --preset $$preset -j$(JOBS) >>build/$$preset.log 2>&1 || { cat build/$$preset.log; exit 1; }; \
+	  echo "built $$preset"; \
+	done
+
+test: build
+	@scripts/run-tests
+
+demo: setup
+	@cmake --preset win64 >/dev/null && cmake --build --preset win64 -j$(JOBS) --target LARKLIB8 >/dev/null
+	@scripts/demo
+
+bench: setup
+	@cmake --preset native >/dev/null && cmake --build --preset native -j$(JOBS) --target lark_bench >/dev/null
+	@build/native/lark_bench --benchmark_min_time=0.2
+
+dist: build
+	@cmake --build build/win64 --target dist >/dev/null && cmake --build build/win32 --target dist >/dev/null
+	@ls -l dist/x86 dist/x64
+
+clean:
+	rm -rf build dist

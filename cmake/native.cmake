@@ -1,0 +1,30 @@
+# Host build: the portable core under ASan and UBSan for its tests, and optimised for the
+# benchmarks.
+set(LARK_SANITIZERS -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+
+add_library(lark_core STATIC ${LARK_PORTABLE_SOURCES})
+target_include_directories(lark_core PUBLIC ${PROJECT_SOURCE_DIR}/src)
+target_compile_options(lark_core PRIVATE ${LARK_WARNINGS} -O2)
+
+add_library(lark_core_checked STATIC ${LARK_PORTABLE_SOURCES})
+target_include_directories(lark_core_checked PUBLIC ${PROJECT_SOURCE_DIR}/src)
+target_compile_options(lark_core_checked PRIVATE ${LARK_WARNINGS} -O1 -g ${LARK_SANITIZERS})
+target_link_options(lark_core_checked PUBLIC ${LARK_SANITIZERS})
+
+if(BUILD_TESTING)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+    file(GLOB LARK_NATIVE_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/native/*.cpp)
+    add_executable(native_tests ${LARK_NATIVE_TESTS})
+    target_compile_options(native_tests PRIVATE ${LARK_WARNINGS} -g ${LARK_SANITIZERS})
+    target_link_libraries(native_tests PRIVATE lark_core_checked GTest::gtest_main)
+    add_test(NAME native_tests COMMAND native_tests --gtest_output=xml:${CMAKE_BINARY_DIR}/results/native_tests.xml)
+endif()
+
+find_package(benchmark QUIET)
+if(benchmark_FOUND)
+    file(GLOB LARK_BENCH_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/bench/*.cpp)
+    add_executable(lark_bench ${LARK_BENCH_SOURCES})
+    target_compile_options(lark_bench PRIVATE ${LARK_WARNINGS} -O2)
+    target_link_libraries(lark_bench PRIVATE lark_core benchmark::benchmark_main)
+endif()

@@ -1,0 +1,57 @@
+# Windows build (x86 or x64): the type library, the DLL and, for x64, the Wine test programs.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(LARK_WIDL_ARCH -m64)
+    set(LARK_ARCH x64)
+else()
+    set(LARK_WIDL_ARCH -m32)
+    set(LARK_ARCH x86)
+    # SSE2 is present on every processor this library's hosts run on.
+    add_compile_options(-msse2 -mfpmath=sse)
+endif()
+
+set(LARK_GEN ${CMAKE_BINARY_DIR}/gen)
+set(LARK_IDL ${PROJECT_SOURCE_DIR}/idl/LARKLIB8.idl)
+set(LARK_WIDL_FLAGS ${LARK_WIDL_ARCH} -I /usr/include/wine/wine/windows
+    -L /usr/lib/x86_64-linux-gnu/wine/x86_64-windows)
+file(MAKE_DIRECTORY ${LARK_GEN})
+add_custom_command(
+    OUTPUT ${LARK_GEN}/LARKLIB8.tlb ${LARK_GEN}/LARKLIB8.h ${LARK_GEN}/LARKLIB8_i.c
+    COMMAND ${LARK_WIDL} ${LARK_WIDL_FLAGS} -t -o ${LARK_GEN}/LARKLIB8.tlb ${LARK_IDL}
+    COMMAND ${LARK_WIDL} ${LARK_WIDL_FLAGS} -h -o ${LARK_GEN}/LARKLIB8.h ${LARK_IDL}
+    COMMAND ${LARK_WIDL} ${LARK_WIDL_FLAGS} -u -o ${LARK_GEN}/LARKLIB8_i.c ${LARK_IDL}
+    DEPENDS ${LARK_IDL}
+    COMMENT "Compiling the type library (${LARK_ARCH})")
+add_custom_target(lark_idl DEPENDS ${LARK_GEN}/LARKLIB8.tlb ${LARK_GEN}/LARKLIB8.h)
+
+file(GLOB LARK_COM_SOURCES CONFIGURE_DEPENDS
+    ${PROJECT_SOURCE_DIR}/src/frame/*.cpp
+    ${PROJECT_SOURCE_DIR}/src/text/*.cpp)
+list(REMOVE_DUPLICATES LARK_COM_SOURCES)
+
+add_library(LARKLIB8 SHARED
+    ${LARK_COM_SOURCES}
+    ${LARK_GEN}/LARKLIB8_i.c
+    ${PROJECT_SOURCE_DIR}/src/frame/LARKLIB8.rc
+    ${PROJECT_SOURCE_DIR}/src/frame/LARKLIB8.def)
+add_dependencies(LARKLIB8 lark_idl)
+set_target_properties(LARKLIB8 PROPERTIES PREFIX "" OUTPUT_NAME LARKLIB8)
+target_include_directories(LARKLIB8 PRIVATE ${PROJECT_SOURCE_DIR}/src ${LARK_GEN})
+target_compile_definitions(LARKLIB8 PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
+    _WIN32_WINNT=0x0601)
+target_compile_options(LARKLIB8 PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${LARK_WARNINGS}>)
+set_source_files_properties(${LARK_GEN}/LARKLIB8_i.c PROPERTIES COMPILE_OPTIONS "-w")
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I ${LARK_GEN}")
+target_link_options(LARKLIB8 PRIVATE -static-libgcc -static-libstdc++ -static
+    -Wl,--enable-stdcall-fixup)
+target_link_libraries(LARKLIB8 PRIVATE ole32 oleaut32 uuid advapi32 shlwapi user32)
+
+# dist/<arch>/: the DLL and its type library, side by side.
+add_custom_target(dist
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_SOURCE_DIR}/dist/${LARK_ARCH}
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:LARKLIB8> ${LARK_GEN}/LARKLIB8.tlb
+            ${PROJECT_SOURCE_DIR}/dist/${LARK_ARCH}/
+    DEPENDS LARKLIB8)
+
+if(LARK_WIN_TESTS AND BUILD_TESTING)
+    include(cmake/wintests.cmake)
+endif()

@@ -1,0 +1,32 @@
+# Test programs of the x64 DLL, run under Wine: the fixture prepares the sandboxed prefix and
+# registers the DLL, each program runs once in one Wine process, the scripts run in cscript.
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+set(LARK_PREFIX_TOOL ${PROJECT_SOURCE_DIR}/scripts/wine-prefix)
+add_test(NAME wine_prefix_setup COMMAND ${LARK_PREFIX_TOOL} setup $<TARGET_FILE:LARKLIB8>)
+set_tests_properties(wine_prefix_setup PROPERTIES FIXTURES_SETUP wine)
+add_test(NAME wine_prefix_stop COMMAND ${LARK_PREFIX_TOOL} stop)
+set_tests_properties(wine_prefix_stop PROPERTIES FIXTURES_CLEANUP wine)
+
+file(GLOB LARK_WIN_TEST_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/win/*_test.cpp)
+foreach(source ${LARK_WIN_TEST_SOURCES})
+    get_filename_component(name ${source} NAME_WE)
+    add_executable(${name} ${source} ${PROJECT_SOURCE_DIR}/tests/win/main.cpp ${LARK_GEN}/LARKLIB8_i.c)
+    add_dependencies(${name} lark_idl LARKLIB8)
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests/win ${LARK_GEN})
+    target_compile_definitions(${name} PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+    target_compile_options(${name} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${LARK_WARNINGS}>)
+    target_link_options(${name} PRIVATE -static-libgcc -static-libstdc++ -static)
+    target_link_libraries(${name} PRIVATE GTest::gtest ole32 oleaut32 uuid advapi32)
+    add_test(NAME ${name} COMMAND ${name} --gtest_output=xml:C:\\larklib\\results\\${name}.xml)
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine)
+endforeach()
+
+file(GLOB LARK_SCRIPTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/scripts/*.vbs ${PROJECT_SOURCE_DIR}/tests/scripts/*.js)
+foreach(script ${LARK_SCRIPTS})
+    get_filename_component(name ${script} NAME)
+    add_test(NAME script_${name} COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine-script ${script})
+    set_tests_properties(script_${name} PROPERTIES FIXTURES_REQUIRED wine)
+endforeach()

@@ -1,0 +1,53 @@
+' LARKLIB8 demo: the string functions of CDataStructures3, called late-bound from VBScript.
+Option Explicit
+
+Dim ds, s, parts, i, c, item
+Set ds = CreateObject("LARKLIB8.CDataStructures3")
+
+s = "The quick brown fox jumps over the lazy dog"
+WScript.Echo "Text:                          " & s
+WScript.Echo "lrkInstr(1, s, ""FOX"", text)    = " & ds.lrkInstr(1, s, "FOX", 1)
+WScript.Echo "lrkInstr(1, s, ""FOX"", binary)  = " & ds.lrkInstr(1, s, "FOX", 0)
+WScript.Echo "lrkInstrRev(s, ""the"")          = " & ds.lrkInstrRev(s, "the")
+WScript.Echo "lrkInChar(1, s, 32, binary)    = " & ds.lrkInChar(1, s, 32, 0)
+WScript.Echo "lrkInCharRev(s, 32, binary)    = " & ds.lrkInCharRev(s, 32, 0)
+WScript.Echo "QuickMid(s, 5, text)           = " & ds.QuickMid(s, 5, 1)
+
+ds.lrkReplaceChar 1, s, 32, 95, 0
+WScript.Echo "lrkReplaceChar spaces to _     : " & s
+
+s = "alpha,,beta,""gamma,delta"",epsilon"
+WScript.Echo "CSV line:                      " & s
+parts = ds.FastSplit2(s, 44, , , True)
+WScript.Echo "FastSplit2 with quotes gives four fields: " & ds.ValidateStringVector(parts, 4)
+parts = ds.FastTokenize(s, 44)
+WScript.Echo "FastTokenize without quotes gives five:  " & ds.ValidateStringVector(parts, 5)
+
+parts = Array("  padded  ", "   ", "kept")
+ds.TrimStringVector parts
+s = ""
+For i = LBound(parts) To UBound(parts)
+    s = s & "[" & parts(i) & "]"
+Next
+WScript.Echo "TrimStringVector leaves " & (UBound(parts) + 1) & " elements: " & s
+
+s = """quoted"""
+ds.StripQuotes s
+WScript.Echo "StripQuotes(""""quoted"""")     : " & s
+
+WScript.Echo "IsEqualString(""abc"", ""ABC"", text)= " & ds.IsEqualString("abc", "ABC", 1)
+WScript.Echo "CompareStrings(""apple"", ""Banana"")= " & ds.CompareStrings("apple", "Banana")
+
+Set c = ds.lrkJoinCollections(Nothing, Nothing)
+c.Add "one", "k1"
+c.Add "two", "k2"
+Set c = ds.lrkJoinCollections(c, c)
+WScript.Echo "lrkJoinCollections of a collection with itself has " & c.Count & " items:"
+For Each item In c
+    WScript.Echo "  " & item
+Next
+
+On Error Resume Next
+i = ds.lrkInstr(0, "abc", "b", 0)
+WScript.Echo "lrkInstr with start 0 raises error " & Err.Number & " from " & Err.Source & ": " & Err.Description
+On Error GoTo 0

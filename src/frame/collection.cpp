@@ -1,0 +1,192 @@
+#include "frame/collection.hpp"
+
+#include "frame/platform_text.hpp"
+
+#include <algorithm>
+#include <atomic>
+#include <new>
+
+namespace lark::com {
+
+namespace {
+
+// An omitted optional argument arrives as a null pointer or as the "parameter not found" error.
+bool given(const VARIANT* v) {
+    if (!v) return false;
+    if (v->vt == (VT_BYREF | VT_VARIANT)) return given(v->pvarVal);
+    return !(v->vt == VT_ERROR && v->scode == DISP_E_PARAMNOTFOUND);
+}
+
+const VARIANT* deref(const VARIANT* v) {
+    while (v->vt == (VT_BYREF | VT_VARIANT)) v = v->pvarVal;
+    return v;
+}
+
+// Enumerates a snapshot of a collection's items.
+class ItemEnumerator final : public IEnumVARIANT {
+public:
+    explicit ItemEnumerator(std::vector<unique_variant> items) : items_(std::move(items)) { moduleAddRef(); }
+    ~ItemEnumerator() { moduleRelease(); }
+    ItemEnumerator(const ItemEnumerator&) = delete;
+    ItemEnumerator& operator=(const ItemEnumerator&) = delete;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        if (iid != IID_IUnknown && iid != IID_IEnumVARIANT) {
+            *out = nullptr;
+            return E_NOINTERFACE;
+        }
+        *out = static_cast<IEnumVARIANT*>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        ULONG left = --refs_;
+        if (left == 0) delete this;
+        return left;
+    }
+    HRESULT STDMETHODCALLTYPE Next(ULONG count, VARIANT* out, ULONG* fetched) override {
+        if (!out) return E_POINTER;
+        ULONG n = 0;
+        for (; n < count && next_ < items_.size(); ++n, ++next_) {
+            VariantInit(&out[n]);
+            HRESULT hr = VariantCopy(&out[n], &items_[next_]);
+            if (FAILED(hr)) {
+                for (ULONG i = 0; i < n; ++i) VariantClear(&out[i]);
+                return hr;
+            }
+        }
+        if (fetched) *fetched = n;
+        return n == count ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE Skip(ULONG count) override {
+        next_ = std::min<size_t>(items_.size(), next_ + count);
+        return next_ < items_.size() ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE Reset() override {
+        next_ = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT** out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        return raises([&] {
+            std::vector<unique_variant> copy(items_.size());
+            for (size_t i = 0; i < items_.size(); ++i) check(VariantCopy(&copy[i], &items_[i]));
+            auto* clone = new ItemEnumerator(std::move(copy));
+            clone->next_ = next_;
+            clone->AddRef();
+            *out = clone;
+        });
+    }
+
+private:
+    std::vector<unique_variant> items_;
+    size_t next_ = 0;
+    std::atomic<ULONG> refs_{0};
+};
+
+}  // namespace
+
+std::optional<size_t> Collection::findKey(std::u16string_view key) const {
+    for (size_t i = 0; i < items_.size(); ++i)
+        if (!items_[i].key.empty() && textCompare(items_[i].key, key) == 0) return i;
+    return std::nullopt;
+}
+
+size_t Collection::positionOf(const VARIANT* index) const {
+    if (!index) raise(errInvalidCall);
+    index = deref(index);
+    if (index->vt == VT_BSTR || index->vt == (VT_BYREF | VT_BSTR)) {
+        std::optional<size_t> found = findKey(view(index->vt == VT_BSTR ? index->bstrVal : *index->pbstrVal));
+        if (!found) raise(errInvalidCall);
+        return *found;
+    }
+    unique_variant number;
+    check(VariantChangeType(&number, const_cast<VARIANT*>(index), 0, VT_I4));
+    if (number.lVal < 1 || static_cast<size_t>(number.lVal) > items_.size()) raise(errSubscript);
+    return static_cast<size_t>(number.lVal) - 1;
+}
+
+HRESULT Collection::Item(VARIANT* Index, VARIANT* result) {
+    if (!result) return E_POINTER;
+    VariantInit(result);
+    return raises([&] { check(VariantCopy(result, &items_[positionOf(Index)].value)); });
+}
+
+HRESULT Collection::Add(VARIANT* Item, VARIANT* Key, VARIANT* Before, VARIANT* After) {
+    return raises([&] {
+        if (!Item) raise(errInvalidCall);
+        Entry entry;
+        check(VariantCopyInd(&entry.value, Item));
+        if (given(Key)) {
+            unique_variant key;
+            check(VariantChangeType(&key, const_cast<VARIANT*>(deref(Key)), 0, VT_BSTR));
+            entry.key = view(key.bstrVal);
+            if (findKey(entry.key)) raise(errKeyExists);
+        }
+        if (given(Before) && given(After)) raise(errInvalidCall);
+        size_t at = items_.size();
+        if (given(Before)) at = positionOf(Before);
+        if (given(After)) at = positionOf(After) + 1;
+        items_.insert(items_.begin() + static_cast<ptrdiff_t>(at), std::move(entry));
+    });
+}
+
+HRESULT Collection::Count(LONG* result) {
+    if (!result) return E_POINTER;
+    *result = static_cast<LONG>(items_.size());
+    return S_OK;
+}
+
+HRESULT Collection::Remove(VARIANT* Index) {
+    return raises([&] { items_.erase(items_.begin() + static_cast<ptrdiff_t>(positionOf(Index))); });
+}
+
+HRESULT Collection::_NewEnum(IUnknown** result) {
+    if (!result) return E_POINTER;
+    *result = nullptr;
+    return raises([&] {
+        std::vector<unique_variant> snapshot(items_.size());
+        for (size_t i = 0; i < items_.size(); ++i) check(VariantCopy(&snapshot[i], &items_[i].value));
+        auto* enumerator = new ItemEnumerator(std::move(snapshot));
+        enumerator->AddRef();
+        *result = enumerator;
+    });
+}
+
+void Collection::append(const VARIANT& value) {
+    Entry entry;
+    check(VariantCopyInd(&entry.value, const_cast<VARIANT*>(&value)));
+    items_.push_back(std::move(entry));
+}
+
+namespace {
+unique_variant callMember(IDispatch* object, const wchar_t* name, WORD flags, VARIANT* args, UINT count) {
+    DISPID id = 0;
+    auto* text = const_cast<LPOLESTR>(name);
+    check(object->GetIDsOfNames(IID_NULL, &text, 1, LOCALE_USER_DEFAULT, &id));
+    DISPPARAMS params{args, nullptr, count, 0};
+    unique_variant result;
+    check(object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, &result, nullptr, nullptr));
+    return result;
+}
+}  // namespace
+
+void forEachItem(IUnknown* object, const std::function<void(const VARIANT&)>& visit) {
+    if (!object) raise(errObjectNotSet);
+    ComPtr<IDispatch> dispatch = ComPtr<IUnknown>(object).query<IDispatch>();
+    if (!dispatch) raise(errTypeMismatch);
+    IDispatch* collection = dispatch.get();
+    unique_variant count = callMember(collection, L"Count", DISPATCH_PROPERTYGET | DISPATCH_METHOD, nullptr, 0);
+    check(VariantChangeType(&count, &count, 0, VT_I4));
+    for (LONG i = 1; i <= count.lVal; ++i) {
+        VARIANT index;
+        index.vt = VT_I4;
+        index.lVal = i;
+        visit(callMember(collection, L"Item", DISPATCH_PROPERTYGET | DISPATCH_METHOD, &index, 1));
+    }
+}
+
+}  // namespace lark::com

@@ -1,0 +1,44 @@
+#include "frame/platform_text.hpp"
+
+#include "frame/errors.hpp"
+
+#include <windows.h>
+
+#include <climits>
+
+namespace lark::com {
+
+namespace {
+const wchar_t* wide(std::u16string_view s) { return reinterpret_cast<const wchar_t*>(s.data()); }
+
+int checkedLength(size_t n) {
+    if (n > INT_MAX) raise(errOverflow);
+    return static_cast<int>(n);
+}
+}  // namespace
+
+int textCompare(std::u16string_view a, std::u16string_view b) {
+    int r = CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, wide(a), checkedLength(a.size()), wide(b),
+                           checkedLength(b.size()));
+    if (r == 0) raise(errInvalidCall);
+    return r - CSTR_EQUAL;
+}
+
+std::string toAnsi(std::u16string_view text) {
+    if (text.empty()) return {};
+    int n = WideCharToMultiByte(CP_ACP, 0, wide(text), checkedLength(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide(text), checkedLength(text.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+std::u16string fromAnsi(std::string_view text) {
+    if (text.empty()) return {};
+    int n = MultiByteToWideChar(CP_ACP, 0, text.data(), checkedLength(text.size()), nullptr, 0);
+    std::u16string out(static_cast<size_t>(n), u'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), checkedLength(text.size()), reinterpret_cast<wchar_t*>(out.data()),
+                        n);
+    return out;
+}
+
+}  // namespace lark::com

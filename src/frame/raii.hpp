@@ -1,0 +1,150 @@
+// Owning types for the platform's resources: one template over the release function for
+// handles, and small classes for BSTR, VARIANT, SAFEARRAY and interface pointers.
+#pragma once
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <cstdint>
+#include <string_view>
+#include <utility>
+
+namespace lark::com {
+
+// Owns a handle of type T that Close releases; InvalidValue is the value that owns nothing.
+template <class T, auto Close, intptr_t InvalidValue = 0>
+class unique_any {
+    static T invalid() noexcept { return reinterpret_cast<T>(InvalidValue); }
+
+public:
+    unique_any() noexcept = default;
+    explicit unique_any(T value) noexcept : value_(value) {}
+    unique_any(unique_any&& other) noexcept : value_(other.release()) {}
+    unique_any& operator=(unique_any&& other) noexcept {
+        reset(other.release());
+        return *this;
+    }
+    unique_any(const unique_any&) = delete;
+    unique_any& operator=(const unique_any&) = delete;
+    ~unique_any() { reset(); }
+
+    T get() const noexcept { return value_; }
+    explicit operator bool() const noexcept { return value_ != invalid(); }
+    T* put() noexcept {
+        reset();
+        return &value_;
+    }
+    T release() noexcept { return std::exchange(value_, invalid()); }
+    void reset(T value = invalid()) noexcept {
+        if (value_ != invalid()) Close(value_);
+        value_ = value;
+    }
+
+private:
+    T value_ = invalid();
+};
+
+using unique_hkey = unique_any<HKEY, &RegCloseKey>;
+using unique_handle = unique_any<HANDLE, &CloseHandle>;
+using unique_hfile = unique_any<HANDLE, &CloseHandle, -1>;
+using unique_hfind = unique_any<HANDLE, &FindClose, -1>;
+using unique_hmodule = unique_any<HMODULE, &FreeLibrary>;
+using unique_hglobal = unique_any<HGLOBAL, &GlobalFree>;
+using unique_cotaskmem = unique_any<void*, &CoTaskMemFree>;
+using unique_bstr = unique_any<BSTR, &SysFreeString>;
+using unique_safearray = unique_any<SAFEARRAY*, &SafeArrayDestroy>;
+
+// A BSTR seen as UTF-16 code units; a null BSTR is the empty string.
+inline std::u16string_view view(BSTR s) noexcept {
+    return {reinterpret_cast<const char16_t*>(s), s ? SysStringLen(s) : 0u};
+}
+
+// Allocates a BSTR holding text; throws error 7 when memory runs out.
+BSTR allocBstr(std::u16string_view text);
+
+// Replaces the caller's string with text, freeing what it held.
+void assignBstr(BSTR* target, std::u16string_view text);
+
+// An owned VARIANT, cleared when it goes.
+class unique_variant : public VARIANT {
+public:
+    unique_variant() noexcept { VariantInit(this); }
+    unique_variant(unique_variant&& other) noexcept : VARIANT(other) { VariantInit(&other); }
+    unique_variant& operator=(unique_variant&& other) noexcept {
+        if (this != &other) {
+            VariantClear(this);
+            static_cast<VARIANT&>(*this) = other;
+            VariantInit(&other);
+        }
+        return *this;
+    }
+    unique_variant(const unique_variant&) = delete;
+    unique_variant& operator=(const unique_variant&) = delete;
+    ~unique_variant() { VariantClear(this); }
+
+    void clear() noexcept { VariantClear(this); }
+    // Hands the value over to the caller, who must clear it.
+    VARIANT release() noexcept {
+        VARIANT out = *this;
+        VariantInit(this);
+        return out;
+    }
+};
+
+// Keeps a SAFEARRAY's data locked, so that pvData stays valid and the array cannot be resized.
+class SafeArrayLockGuard {
+public:
+    explicit SafeArrayLockGuard(SAFEARRAY* array);
+    SafeArrayLockGuard(const SafeArrayLockGuard&) = delete;
+    SafeArrayLockGuard& operator=(const SafeArrayLockGuard&) = delete;
+    ~SafeArrayLockGuard() { SafeArrayUnlock(array_); }
+
+private:
+    SAFEARRAY* array_;
+};
+
+// An interface pointer that owns one reference.
+template <class T>
+class ComPtr {
+public:
+    ComPtr() noexcept = default;
+    ComPtr(T* p) noexcept : p_(p) {
+        if (p_) p_->AddRef();
+    }
+    ComPtr(const ComPtr& other) noexcept : ComPtr(other.p_) {}
+    ComPtr(ComPtr&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
+    ComPtr& operator=(ComPtr other) noexcept {
+        std::swap(p_, other.p_);
+        return *this;
+    }
+    ~ComPtr() {
+        if (p_) p_->Release();
+    }
+
+    // Takes over a reference the caller already owns.
+    static ComPtr attach(T* p) noexcept {
+        ComPtr r;
+        r.p_ = p;
+        return r;
+    }
+    T* get() const noexcept { return p_; }
+    T* operator->() const noexcept { return p_; }
+    explicit operator bool() const noexcept { return p_ != nullptr; }
+    T** put() noexcept {
+        *this = nullptr;
+        return &p_;
+    }
+    T* detach() noexcept { return std::exchange(p_, nullptr); }
+
+    template <class U>
+    ComPtr<U> query() const noexcept {
+        ComPtr<U> r;
+        if (p_) p_->QueryInterface(__uuidof(U), reinterpret_cast<void**>(r.put()));
+        return r;
+    }
+
+private:
+    T* p_ = nullptr;
+};
+
+}  // namespace lark::com

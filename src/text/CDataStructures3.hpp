@@ -1,0 +1,39 @@
+// CDataStructures3: stateless string and array functions for clients, on the callers' own
+// buffers.
+#pragma once
+
+#include "LARKLIB8.h"
+#include "frame/object.hpp"
+
+namespace lark::text {
+
+class CDataStructures3 final : public com::Object<_CDataStructures3> {
+public:
+    HRESULT STDMETHODCALLTYPE ArrayDims(VARIANT* arr, short* result) override;
+    HRESULT STDMETHODCALLTYPE ValidateStringVector(SAFEARRAY** strArray, LONG* Size, VARIANT_BOOL* result) override;
+    HRESULT STDMETHODCALLTYPE TrimStringVector(SAFEARRAY** strArray, VARIANT_BOOL* result) override;
+    HRESULT STDMETHODCALLTYPE lrkInstr(LONG StartPos, BSTR* StringCheck, BSTR* StringMatch, VbCompareMethod Compare,
+                                       LONG* result) override;
+    HRESULT STDMETHODCALLTYPE lrkReplaceChar(LONG StartPos, BSTR* StringCheck, short CharMatch, short CharReplace,
+                                             VbCompareMethod Compare) override;
+    HRESULT STDMETHODCALLTYPE lrkMidAscW(BSTR* StringCheck, LONG Position, short* result) override;
+    HRESULT STDMETHODCALLTYPE lrkInChar(LONG StartPos, BSTR* StringCheck, short CharMatch, VbCompareMethod Compare,
+                                        LONG* result) override;
+    HRESULT STDMETHODCALLTYPE lrkInCharRev(BSTR* StringCheck, short CharMatch, VbCompareMethod Compare,
+                                           LONG StartPos, LONG* result) override;
+    HRESULT STDMETHODCALLTYPE FastTokenize(BSTR* StringCheck, short Delimiter, LONG Limit, VbCompareMethod Compare,
+                                           SAFEARRAY** result) override;
+    HRESULT STDMETHODCALLTYPE FastSplit2(BSTR* StringCheck, short Delimiter, LONG Limit, VbCompareMethod Compare,
+                                         VARIANT_BOOL HandleQuoted, SAFEARRAY** result) override;
+    HRESULT STDMETHODCALLTYPE QuickMid(BSTR* StringCheck, LONG pos, VbCompareMethod Compare, short* result) override;
+    HRESULT STDMETHODCALLTYPE lrkInstrRev(BSTR* StringCheck, BSTR* StringMatch, LONG StartPos,
+                                          VbCompareMethod Compare, LONG* result) override;
+    HRESULT STDMETHODCALLTYPE IsEqualString(BSTR* String1, BSTR* String2, VbCompareMethod Compare,
+                                            VARIANT_BOOL* result) override;
+    HRESULT STDMETHODCALLTYPE StripQuotes(BSTR* Text) override;
+    HRESULT STDMETHODCALLTYPE lrkJoinCollections(_Collection* Collection1, _Collection* Collection2,
+                                                 _Collection** result) override;
+    HRESULT STDMETHODCALLTYPE CompareStrings(BSTR* Elem1, BSTR* Elem2, LONG* result) override;
+};
+
+}  // namespace lark::text
