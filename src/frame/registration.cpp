@@ -77,10 +77,11 @@ HRESULT unregisterServer() noexcept {
         ComPtr<ITypeLib> library = typeLibrary();
         TLIBATTR* attr = nullptr;
         check(library->GetLibAttr(&attr));
-        HRESULT hr = UnRegisterTypeLib(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid,
-                                       attr->syskind);
+        TLIBATTR lib = *attr;
         library->ReleaseTLibAttr(attr);
-        if (hr != TYPE_E_REGISTRYACCESS) check(hr);  // already gone
+        ComPtr<ITypeLib> registered;
+        if (SUCCEEDED(LoadRegTypeLib(lib.guid, lib.wMajorVerNum, lib.wMinorVerNum, lib.lcid, registered.put())))
+            check(UnRegisterTypeLib(lib.guid, lib.wMajorVerNum, lib.wMinorVerNum, lib.lcid, lib.syskind));
     });
 }
 

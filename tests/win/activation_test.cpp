@@ -1,54 +1,11 @@
 // Creation of every class of the registered type library, by ProgID and by class identity.
-#include "com_support.hpp"
+#include "typelib_support.hpp"
 
 namespace lark::test {
 namespace {
 
-const GUID kLibrary = {0xC5920C3B, 0x6BB5, 0x4CC0, {0x87, 0x4B, 0x6A, 0x8F, 0xC5, 0xE5, 0x7D, 0xBE}};
-
-struct CoClass {
-    std::wstring name;
-    CLSID clsid;
-    IID defaultInterface;
-    bool creatable;
-};
-
-std::vector<CoClass> coclassesOf(ITypeLib* library) {
-    std::vector<CoClass> out;
-    for (UINT i = 0, n = library->GetTypeInfoCount(); i < n; ++i) {
-        TYPEKIND kind{};
-        if (FAILED(library->GetTypeInfoType(i, &kind)) || kind != TKIND_COCLASS) continue;
-        ComPtr<ITypeInfo> info;
-        EXPECT_EQ(S_OK, library->GetTypeInfo(i, info.put()));
-        BSTR name = nullptr;
-        info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
-        TYPEATTR* attr = nullptr;
-        EXPECT_EQ(S_OK, info->GetTypeAttr(&attr));
-        CoClass c{str(name), attr->guid, GUID_NULL, (attr->wTypeFlags & TYPEFLAG_FCANCREATE) != 0};
-        for (UINT k = 0; k < attr->cImplTypes; ++k) {
-            INT flags = 0;
-            info->GetImplTypeFlags(k, &flags);
-            if (!(flags & IMPLTYPEFLAG_FDEFAULT) || (flags & IMPLTYPEFLAG_FSOURCE)) continue;
-            HREFTYPE ref = 0;
-            ComPtr<ITypeInfo> itf;
-            TYPEATTR* itfAttr = nullptr;
-            if (SUCCEEDED(info->GetRefTypeOfImplType(k, &ref)) && SUCCEEDED(info->GetRefTypeInfo(ref, itf.put())) &&
-                SUCCEEDED(itf->GetTypeAttr(&itfAttr))) {
-                c.defaultInterface = itfAttr->guid;
-                itf->ReleaseTypeAttr(itfAttr);
-            }
-        }
-        info->ReleaseTypeAttr(attr);
-        SysFreeString(name);
-        out.push_back(c);
-    }
-    return out;
-}
-
 TEST(Activation, EveryCreatableClassByProgIdAndClassIdentity) {
-    ComPtr<ITypeLib> library;
-    ASSERT_EQ(S_OK, LoadRegTypeLib(kLibrary, 1, 0, 1033, library.put()));
-    std::vector<CoClass> classes = coclassesOf(library.get());
+    std::vector<CoClass> classes = registeredClasses();
     ASSERT_EQ(21u, classes.size());
     int creatable = 0;
     for (const CoClass& c : classes) {
