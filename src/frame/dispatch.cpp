@@ -194,6 +194,13 @@ HRESULT dispatchInvoke(ITypeInfo* info, void* object, DISPID id, WORD flags, DIS
     HRESULT hr = S_OK;
     try {
         std::optional<FuncDesc> function = findFunction(info, id, flags);
+        if (!function && flags == DISPATCH_PROPERTYGET) {
+            // Reading a method as a property (obj(1) for obj.Item(1)) calls the method.
+            if (std::optional<FuncDesc> method = findFunction(info, id, DISPATCH_METHOD)) {
+                function.emplace(std::move(*method));
+                flags = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
+            }
+        }
         if (function && params) {
             UINT named = params->cNamedArgs;
             for (UINT i = 0; i < params->cArgs; ++i) {
