@@ -10,6 +10,23 @@ set_tests_properties(wine_prefix_setup PROPERTIES FIXTURES_SETUP wine)
 add_test(NAME wine_prefix_stop COMMAND ${LARK_PREFIX_TOOL} stop)
 set_tests_properties(wine_prefix_stop PROPERTIES FIXTURES_CLEANUP wine)
 
+# The frame's dispatch tested on its own, against a small type library of its own.
+set(LARK_PROBE_IDL ${PROJECT_SOURCE_DIR}/tests/win/fixtures/record_probe.idl)
+add_custom_command(
+    OUTPUT ${LARK_GEN}/record_probe.tlb ${LARK_GEN}/record_probe.h ${LARK_GEN}/record_probe_i.c
+    COMMAND ${LARK_WIDL} ${LARK_WIDL_FLAGS} -t -o ${LARK_GEN}/record_probe.tlb ${LARK_PROBE_IDL}
+    COMMAND ${LARK_WIDL} ${LARK_WIDL_FLAGS} -h -o ${LARK_GEN}/record_probe.h ${LARK_PROBE_IDL}
+    COMMAND ${LARK_WIDL} ${LARK_WIDL_FLAGS} -u -o ${LARK_GEN}/record_probe_i.c ${LARK_PROBE_IDL}
+    DEPENDS ${LARK_PROBE_IDL})
+add_custom_target(record_probe_idl DEPENDS ${LARK_GEN}/record_probe.tlb ${LARK_GEN}/record_probe.h)
+set(LARK_FRAME_TEST_SOURCES
+    ${PROJECT_SOURCE_DIR}/src/frame/dispatch.cpp
+    ${PROJECT_SOURCE_DIR}/src/frame/errors.cpp
+    ${PROJECT_SOURCE_DIR}/src/frame/error.cpp
+    ${PROJECT_SOURCE_DIR}/src/frame/raii.cpp
+    ${LARK_GEN}/record_probe_i.c
+    ${PROJECT_SOURCE_DIR}/tests/win/fixtures/record_probe.rc)
+
 file(GLOB LARK_WIN_TEST_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/win/*_test.cpp)
 foreach(source ${LARK_WIN_TEST_SOURCES})
     get_filename_component(name ${source} NAME_WE)
@@ -20,6 +37,10 @@ foreach(source ${LARK_WIN_TEST_SOURCES})
     target_compile_options(${name} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${LARK_WARNINGS}>)
     target_link_options(${name} PRIVATE -static-libgcc -static-libstdc++ -static)
     target_link_libraries(${name} PRIVATE GTest::gtest ole32 oleaut32 uuid advapi32)
+    if(name MATCHES "^frame_")
+        target_sources(${name} PRIVATE ${LARK_FRAME_TEST_SOURCES})
+        add_dependencies(${name} record_probe_idl)
+    endif()
     add_test(NAME ${name} COMMAND ${name} --gtest_output=xml:C:\\larklib\\results\\${name}.xml)
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine)
 endforeach()

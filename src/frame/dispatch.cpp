@@ -16,12 +16,18 @@ class FuncDesc {
 public:
     FuncDesc(ITypeInfo* info, FUNCDESC* desc) : info_(info), desc_(desc) {}
     FuncDesc(FuncDesc&& other) noexcept : info_(other.info_), desc_(std::exchange(other.desc_, nullptr)) {}
+    FuncDesc& operator=(FuncDesc&& other) noexcept {
+        std::swap(info_, other.info_);
+        std::swap(desc_, other.desc_);
+        return *this;
+    }
     FuncDesc(const FuncDesc&) = delete;
     FuncDesc& operator=(const FuncDesc&) = delete;
     ~FuncDesc() {
         if (desc_) info_->ReleaseFuncDesc(desc_);
     }
     const FUNCDESC* operator->() const { return desc_; }
+    const FUNCDESC& operator*() const { return *desc_; }
 
 private:
     ITypeInfo* info_;
@@ -181,6 +187,142 @@ void writeBackToCaller(Conversion& c) {
     *c.writeBack = out.release();
 }
 
+// The parameter that argument i of a call stands for, or -1. rgvarg holds the named arguments
+// first, then the positional ones last-first.
+LONG parameterOf(const DISPPARAMS& params, UINT i, const FUNCDESC& function) {
+    LONG param = i < params.cNamedArgs ? params.rgdispidNamedArgs[i] : LONG(params.cArgs - 1 - i);
+    if (param == DISPID_PROPERTYPUT) param = function.cParams - 1;
+    return param >= 0 && param < function.cParams ? param : -1;
+}
+
+// The kind of a user-defined type, looking through aliases.
+TYPEKIND kindOf(ITypeInfo* info, HREFTYPE type) {
+    ComPtr<ITypeInfo> ref;
+    TYPEATTR* attr = nullptr;
+    if (FAILED(info->GetRefTypeInfo(type, ref.put())) || FAILED(ref->GetTypeAttr(&attr))) return TKIND_MAX;
+    TYPEKIND kind = attr->typekind;
+    if (kind == TKIND_ALIAS && attr->tdescAlias.vt == VT_USERDEFINED) kind = kindOf(ref.get(), attr->tdescAlias.hreftype);
+    ref->ReleaseTypeAttr(attr);
+    return kind;
+}
+
+bool isRecordReference(ITypeInfo* info, const TYPEDESC& type) {
+    return type.vt == VT_PTR && type.lptdesc->vt == VT_USERDEFINED &&
+           kindOf(info, type.lptdesc->hreftype) == TKIND_RECORD;
+}
+
+bool takesRecordReference(ITypeInfo* info, const FUNCDESC& function) {
+    for (SHORT p = 0; p < function.cParams; ++p)
+        if (isRecordReference(info, function.lprgelemdescParam[p].tdesc)) return true;
+    return false;
+}
+
+bool omitted(const VARIANT* v) {
+    return !v || (v->vt == VT_ERROR && v->scode == DISP_E_PARAMNOTFOUND);
+}
+
+// The caller's record for a record parameter: the record itself stays where the caller keeps it.
+void* recordAddress(VARIANT* argument) {
+    VARIANT* v = target(argument);
+    if ((v->vt & ~VT_BYREF) != VT_RECORD || !v->pvRecord) raise(errTypeMismatch);
+    return v->pvRecord;
+}
+
+// Loads the error the member published into the caller's EXCEPINFO.
+void fillException(EXCEPINFO* exception, HRESULT failure) {
+    if (!exception) return;
+    *exception = EXCEPINFO{};
+    exception->scode = failure;
+    ComPtr<IErrorInfo> error;
+    if (GetErrorInfo(0, error.put()) == S_OK && error) {
+        error->GetSource(&exception->bstrSource);
+        error->GetDescription(&exception->bstrDescription);
+        error->GetHelpFile(&exception->bstrHelpFile);
+        error->GetHelpContext(&exception->dwHelpContext);
+    }
+}
+
+// The description of an interface as a vtable: for a dual interface the one behind its dispatch
+// description, otherwise the description itself.
+ComPtr<ITypeInfo> vtableTypeInfo(ITypeInfo* info) {
+    HREFTYPE ref = 0;
+    ComPtr<ITypeInfo> vtable;
+    if (SUCCEEDED(info->GetRefTypeOfImplType(-1, &ref)) && SUCCEEDED(info->GetRefTypeInfo(ref, vtable.put())))
+        return vtable;
+    return ComPtr<ITypeInfo>(info);
+}
+
+// Calls a member through its vtable slot, for what ITypeInfo::Invoke cannot pass: records by
+// reference reach the member at the caller's address. Arguments of typed ByRef parameters have
+// already been converted by the caller of this function.
+HRESULT invokeDirect(ITypeInfo* info, void* object, const FUNCDESC& function, DISPPARAMS* params, VARIANT* result,
+                     EXCEPINFO* exception, UINT* argError) {
+    const SHORT count = function.cParams;
+    const bool hasRetval = count > 0 && (function.lprgelemdescParam[count - 1].paramdesc.wParamFlags & PARAMFLAG_FRETVAL);
+    std::vector<VARIANTARG*> given(static_cast<size_t>(count), nullptr);
+    for (UINT i = 0; params && i < params->cArgs; ++i) {
+        LONG param = parameterOf(*params, i, function);
+        if (param >= 0) given[static_cast<size_t>(param)] = &params->rgvarg[i];
+    }
+    std::vector<unique_variant> values(static_cast<size_t>(count));
+    std::vector<VARTYPE> types(static_cast<size_t>(count));
+    std::vector<VARIANTARG*> arguments(static_cast<size_t>(count));
+    unique_variant retval;
+    VARTYPE retvalType = VT_EMPTY;
+    for (SHORT p = 0; p < count; ++p) {
+        const auto at = static_cast<size_t>(p);
+        const ELEMDESC& element = function.lprgelemdescParam[p];
+        VARIANTARG& value = values[at];
+        arguments[at] = &value;
+        if (hasRetval && p == count - 1) {
+            retvalType = element.tdesc.lptdesc->vt == VT_VARIANT ? VARTYPE(VT_VARIANT)
+                                                                  : automationType(info, *element.tdesc.lptdesc);
+            value.vt = VT_BYREF | VT_UI1;
+            value.byref = retvalType == VT_VARIANT ? static_cast<void*>(&retval) : &retval.bVal;
+        } else if (VARIANT* argument = given[at]; omitted(argument)) {
+            const PARAMDESC& desc = element.paramdesc;
+            if (desc.wParamFlags & PARAMFLAG_FHASDEFAULT) {
+                check(VariantChangeType(&value, &desc.pparamdescex->varDefaultValue, 0,
+                                        automationType(info, element.tdesc)));
+            } else if ((desc.wParamFlags & PARAMFLAG_FOPT) && element.tdesc.vt == VT_VARIANT) {
+                value.vt = VT_ERROR;
+                value.scode = DISP_E_PARAMNOTFOUND;
+            } else {
+                if (argError) *argError = static_cast<UINT>(p);
+                return DISP_E_PARAMNOTOPTIONAL;
+            }
+        } else if (isRecordReference(info, element.tdesc)) {
+            value.vt = VT_BYREF | VT_UI1;
+            value.byref = recordAddress(argument);
+        } else if (element.tdesc.vt == VT_PTR) {
+            // Converted already: a reference of the parameter's type, a variant, or a value
+            // that the member may change in place.
+            value.vt = VT_BYREF | VT_UI1;
+            if (argument->vt & VT_BYREF) value.byref = argument->byref;
+            else value.byref = element.tdesc.lptdesc->vt == VT_VARIANT ? static_cast<void*>(argument) : &argument->bVal;
+        } else if (element.tdesc.vt == VT_VARIANT) {
+            check(VariantCopyInd(&value, argument));
+        } else {
+            check(VariantChangeType(&value, target(argument), 0, automationType(info, element.tdesc)));
+        }
+        types[at] = value.vt;
+    }
+    unique_variant returned;
+    HRESULT hr = DispCallFunc(object, function.oVft, function.callconv, VT_ERROR, static_cast<UINT>(count),
+                              types.data(), arguments.data(), &returned);
+    if (FAILED(hr)) return hr;
+    if (FAILED(returned.scode)) {
+        fillException(exception, returned.scode);
+        return DISP_E_EXCEPTION;
+    }
+    if (result && retvalType != VT_EMPTY) {
+        if (retvalType != VT_VARIANT) retval.vt = retvalType;
+        VariantClear(result);
+        *result = retval.release();
+    }
+    return S_OK;
+}
+
 }  // namespace
 
 HRESULT dispatchGetIDsOfNames(ITypeInfo* info, LPOLESTR* names, UINT count, DISPID* ids) noexcept {
@@ -189,38 +331,32 @@ HRESULT dispatchGetIDsOfNames(ITypeInfo* info, LPOLESTR* names, UINT count, DISP
 
 HRESULT dispatchInvoke(ITypeInfo* info, void* object, DISPID id, WORD flags, DISPPARAMS* params,
                        VARIANT* result, EXCEPINFO* exception, UINT* argError) noexcept {
+    std::optional<FuncDesc> function;
     std::vector<std::unique_ptr<Conversion>> conversions;
     UINT failedArg = 0;
-    HRESULT hr = S_OK;
     try {
-        std::optional<FuncDesc> function = findFunction(info, id, flags);
+        function = findFunction(info, id, flags);
         if (!function && flags == DISPATCH_PROPERTYGET) {
             // Reading a method as a property (obj(1) for obj.Item(1)) calls the method.
-            if (std::optional<FuncDesc> method = findFunction(info, id, DISPATCH_METHOD)) {
-                function.emplace(std::move(*method));
+            if ((function = findFunction(info, id, DISPATCH_METHOD))) {
                 flags = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
             }
         }
-        if (function && params) {
-            UINT named = params->cNamedArgs;
-            for (UINT i = 0; i < params->cArgs; ++i) {
-                // rgvarg holds named arguments first, then positional ones last-first.
-                LONG param = i < named ? params->rgdispidNamedArgs[i] : LONG(params->cArgs - 1 - i);
-                if (param == DISPID_PROPERTYPUT) param = (*function)->cParams - 1;
-                if (param < 0 || param >= (*function)->cParams) continue;
-                const TYPEDESC& type = (*function)->lprgelemdescParam[param].tdesc;
-                if (type.vt != VT_PTR) continue;
-                VARTYPE wanted = automationType(info, *type.lptdesc);
-                VARIANTARG* slot = &params->rgvarg[i];
-                if (wanted == VT_EMPTY || slot->vt == (VT_BYREF | wanted)) continue;
-                failedArg = i;
-                auto c = std::make_unique<Conversion>();
-                c->slot = slot;
-                c->original = *slot;
-                c->writeBack = slot->vt == (VT_BYREF | VT_VARIANT) ? target(slot) : nullptr;
-                prepare(*c, wanted);
-                conversions.push_back(std::move(c));
-            }
+        for (UINT i = 0; function && params && i < params->cArgs; ++i) {
+            LONG param = parameterOf(*params, i, **function);
+            if (param < 0) continue;
+            const TYPEDESC& type = (*function)->lprgelemdescParam[param].tdesc;
+            if (type.vt != VT_PTR) continue;
+            VARTYPE wanted = automationType(info, *type.lptdesc);
+            VARIANTARG* slot = &params->rgvarg[i];
+            if (wanted == VT_EMPTY || slot->vt == (VT_BYREF | wanted)) continue;
+            failedArg = i;
+            auto c = std::make_unique<Conversion>();
+            c->slot = slot;
+            c->original = *slot;
+            c->writeBack = slot->vt == (VT_BYREF | VT_VARIANT) ? target(slot) : nullptr;
+            prepare(*c, wanted);
+            conversions.push_back(std::move(c));
         }
     } catch (...) {
         for (auto& c : conversions) *c->slot = c->original;
@@ -228,7 +364,19 @@ HRESULT dispatchInvoke(ITypeInfo* info, void* object, DISPID id, WORD flags, DIS
         return DISP_E_TYPEMISMATCH;
     }
 
-    hr = info->Invoke(object, id, flags, params, result, exception, argError);
+    HRESULT hr = DISP_E_TYPEMISMATCH;
+    if (function && takesRecordReference(info, **function)) {
+        try {
+            // The call goes through the vtable, so it needs the interface's own description
+            // (a dual interface's dispatch description has no vtable offsets or retval).
+            ComPtr<ITypeInfo> vtable = vtableTypeInfo(info);
+            std::optional<FuncDesc> slot = findFunction(vtable.get(), id, flags);
+            if (slot) hr = invokeDirect(vtable.get(), object, **slot, params, result, exception, argError);
+        } catch (...) {
+        }
+    } else {
+        hr = info->Invoke(object, id, flags, params, result, exception, argError);
+    }
 
     for (auto& c : conversions) {
         *c->slot = c->original;

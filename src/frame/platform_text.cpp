@@ -9,7 +9,8 @@
 namespace lark::com {
 
 namespace {
-const wchar_t* wide(std::u16string_view s) { return reinterpret_cast<const wchar_t*>(s.data()); }
+// Never null: the platform rejects a null string even with a length of 0 (a null BSTR is "").
+const wchar_t* wide(std::u16string_view s) { return s.data() ? reinterpret_cast<const wchar_t*>(s.data()) : L""; }
 
 int checkedLength(size_t n) {
     if (n > INT_MAX) raise(errOverflow);

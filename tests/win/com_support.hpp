@@ -63,7 +63,15 @@ struct Call {
     unique_variant result;
     EXCEPINFO exception{};
     Call() = default;
-    Call(Call&&) = default;
+    Call(Call&& other) noexcept : hr(other.hr), result(std::move(other.result)), exception(other.exception) {
+        other.exception = EXCEPINFO{};
+    }
+    Call& operator=(Call&& other) noexcept {
+        hr = other.hr;
+        result = std::move(other.result);
+        std::swap(exception, other.exception);
+        return *this;
+    }
     ~Call() {
         SysFreeString(exception.bstrSource);
         SysFreeString(exception.bstrDescription);
