@@ -63,7 +63,7 @@ void InChar(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(lrkInChar(1, s, target, compare));
     finish(state);
 }
-BENCHMARK(InChar)->Arg(kBinaryCompare)->Arg(kTextCompare);
+BENCHMARK(InChar)->ArgName("mode")->Arg(kBinaryCompare)->Arg(kTextCompare);
 
 void InCharRev(benchmark::State& state) {
     const std::u16string& s = text();
@@ -118,7 +118,7 @@ void Instr(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(lrkInstr(1, s, needle, compare));
     finish(state);
 }
-BENCHMARK(Instr)->ArgsProduct({{kBinaryCompare, kTextCompare}, {0, 1, 2}});
+BENCHMARK(Instr)->ArgNames({"mode", "needle"})->ArgsProduct({{kBinaryCompare, kTextCompare}, {0, 1, 2}});
 
 void Baseline_memmem(benchmark::State& state) {
     const std::u16string& s = haystackFor(state.range(0));
@@ -129,14 +129,14 @@ void Baseline_memmem(benchmark::State& state) {
     }
     finish(state);
 }
-BENCHMARK(Baseline_memmem)->DenseRange(0, 2);
+BENCHMARK(Baseline_memmem)->ArgName("needle")->DenseRange(0, 2);
 
 void Baseline_u16find_string(benchmark::State& state) {
     const std::u16string_view s = haystackFor(state.range(0));
     for (auto _ : state) benchmark::DoNotOptimize(s.find(needleFor(state.range(0))));
     finish(state);
 }
-BENCHMARK(Baseline_u16find_string)->DenseRange(0, 2);
+BENCHMARK(Baseline_u16find_string)->ArgName("needle")->DenseRange(0, 2);
 
 void Tokenize(benchmark::State& state) {
     const std::u16string& s = text();
@@ -152,6 +152,6 @@ void Split2(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(FastSplit2(s, u',', kBinaryCompare, quoted));
     finish(state);
 }
-BENCHMARK(Split2)->Arg(0)->Arg(1);
+BENCHMARK(Split2)->ArgName("quoted")->Arg(0)->Arg(1);
 
 }  // namespace

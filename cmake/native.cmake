@@ -11,6 +11,12 @@ target_include_directories(lark_core_checked PUBLIC ${PROJECT_SOURCE_DIR}/src)
 target_compile_options(lark_core_checked PRIVATE ${LARK_WARNINGS} -O1 -g ${LARK_SANITIZERS})
 target_link_options(lark_core_checked PUBLIC ${LARK_SANITIZERS})
 
+# The unit-by-unit paths that stand in for SSE2 where a compiler does not offer it.
+add_library(lark_core_scalar STATIC ${LARK_PORTABLE_SOURCES})
+target_include_directories(lark_core_scalar PUBLIC ${PROJECT_SOURCE_DIR}/src)
+target_compile_options(lark_core_scalar PRIVATE ${LARK_WARNINGS} -O1 -g -U__SSE2__ ${LARK_SANITIZERS})
+target_link_options(lark_core_scalar PUBLIC ${LARK_SANITIZERS})
+
 if(BUILD_TESTING)
     set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
     add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
@@ -19,6 +25,12 @@ if(BUILD_TESTING)
     target_compile_options(native_tests PRIVATE ${LARK_WARNINGS} -g ${LARK_SANITIZERS})
     target_link_libraries(native_tests PRIVATE lark_core_checked GTest::gtest_main)
     add_test(NAME native_tests COMMAND native_tests --gtest_output=xml:${CMAKE_BINARY_DIR}/results/native_tests.xml)
+
+    add_executable(native_tests_scalar ${PROJECT_SOURCE_DIR}/tests/native/text_strings_test.cpp)
+    target_compile_options(native_tests_scalar PRIVATE ${LARK_WARNINGS} -g ${LARK_SANITIZERS})
+    target_link_libraries(native_tests_scalar PRIVATE lark_core_scalar GTest::gtest_main)
+    add_test(NAME native_tests_scalar
+             COMMAND native_tests_scalar --gtest_output=xml:${CMAKE_BINARY_DIR}/results/native_tests_scalar.xml)
 endif()
 
 find_package(benchmark QUIET)
