@@ -3,7 +3,6 @@
 #include "frame/platform_text.hpp"
 
 #include <algorithm>
-#include <atomic>
 #include <new>
 
 namespace lark::com {
@@ -23,29 +22,10 @@ const VARIANT* deref(const VARIANT* v) {
 }
 
 // Enumerates a snapshot of a collection's items.
-class ItemEnumerator final : public IEnumVARIANT {
+class ItemEnumerator final : public Unknown<IEnumVARIANT> {
 public:
-    explicit ItemEnumerator(std::vector<unique_variant> items) : items_(std::move(items)) { moduleAddRef(); }
-    ~ItemEnumerator() { moduleRelease(); }
-    ItemEnumerator(const ItemEnumerator&) = delete;
-    ItemEnumerator& operator=(const ItemEnumerator&) = delete;
+    explicit ItemEnumerator(std::vector<unique_variant> items) : items_(std::move(items)) {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        if (iid != IID_IUnknown && iid != IID_IEnumVARIANT) {
-            *out = nullptr;
-            return E_NOINTERFACE;
-        }
-        *out = static_cast<IEnumVARIANT*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
-    }
     HRESULT STDMETHODCALLTYPE Next(ULONG count, VARIANT* out, ULONG* fetched) override {
         if (!out) return E_POINTER;
         ULONG n = 0;
@@ -84,7 +64,6 @@ public:
 private:
     std::vector<unique_variant> items_;
     size_t next_ = 0;
-    std::atomic<ULONG> refs_{0};
 };
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include <utility>
+
 namespace lark::com {
 
 // The HRESULT a client sees for an automation error number (0x800A0000 | number); a negative
@@ -38,6 +40,17 @@ template <class Body>
 HRESULT traps(Body&& body) noexcept {
     stopOnError(body);
     return S_OK;
+}
+
+// The same policies for members with an out parameter: a null one is refused with E_POINTER
+// before the body runs.
+template <class Out, class Body>
+HRESULT raises(Out* out, Body&& body) noexcept {
+    return out ? raises(std::forward<Body>(body)) : E_POINTER;
+}
+template <class Out, class Body>
+HRESULT traps(Out* out, Body&& body) noexcept {
+    return out ? traps(std::forward<Body>(body)) : E_POINTER;
 }
 
 }  // namespace lark::com

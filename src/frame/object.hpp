@@ -1,47 +1,20 @@
-// The base of every automation object: reference counting that keeps the module loaded,
-// QueryInterface over the object's interfaces, IDispatch from the type library, and
+// The base of every automation object: IUnknown, IDispatch from the type library, and
 // ISupportErrorInfo.
 #pragma once
 
 #include "frame/dispatch.hpp"
 #include "frame/errors.hpp"
 #include "frame/module.hpp"
+#include "frame/unknown.hpp"
 
-#include <atomic>
 #include <new>
 
 namespace lark::com {
 
 // Primary is the dual interface that IDispatch serves; Others are further interfaces.
 template <class Primary, class... Others>
-class Object : public Primary, public Others..., public ISupportErrorInfo {
+class Object : public Unknown<Primary, Others..., ISupportErrorInfo> {
 public:
-    Object() { moduleAddRef(); }
-    virtual ~Object() { moduleRelease(); }
-    Object(const Object&) = delete;
-    Object& operator=(const Object&) = delete;
-
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == __uuidof(Primary)) {
-            *out = static_cast<Primary*>(this);
-        } else if (iid == IID_ISupportErrorInfo) {
-            *out = static_cast<ISupportErrorInfo*>(this);
-        } else if (!(offer<Others>(iid, out) || ... || false)) {
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
-    }
-
     // IDispatch
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
         if (!count) return E_POINTER;
@@ -90,15 +63,7 @@ public:
     }
 
 private:
-    template <class Interface>
-    bool offer(REFIID iid, void** out) noexcept {
-        if (iid != __uuidof(Interface)) return false;
-        *out = static_cast<Interface*>(this);
-        return true;
-    }
     static ComPtr<ITypeInfo> typeInfo() { return typeInfoOf(__uuidof(Primary)); }
-
-    std::atomic<ULONG> refs_{0};
 };
 
 // Makes a new object of class T for the library's own use.

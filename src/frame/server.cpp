@@ -6,29 +6,10 @@
 namespace lark::com {
 namespace {
 
-class ClassFactory final : public IClassFactory {
+class ClassFactory final : public Unknown<IClassFactory> {
 public:
-    explicit ClassFactory(const ClassEntry& entry) : entry_(entry) { moduleAddRef(); }
-    ~ClassFactory() { moduleRelease(); }
-    ClassFactory(const ClassFactory&) = delete;
-    ClassFactory& operator=(const ClassFactory&) = delete;
+    explicit ClassFactory(const ClassEntry& entry) : entry_(entry) {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        if (iid != IID_IUnknown && iid != IID_IClassFactory) {
-            *out = nullptr;
-            return E_NOINTERFACE;
-        }
-        *out = static_cast<IClassFactory*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
-    }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
         if (!out) return E_POINTER;
         *out = nullptr;
@@ -42,7 +23,6 @@ public:
 
 private:
     const ClassEntry& entry_;
-    std::atomic<ULONG> refs_{0};
 };
 
 }  // namespace

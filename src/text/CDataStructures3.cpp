@@ -41,7 +41,7 @@ void moveToEnd(std::span<BSTR> elements, size_t i) {
 }  // namespace
 
 HRESULT CDataStructures3::ArrayDims(VARIANT* arr, short* result) {
-    return raises([&] {
+    return raises(result, [&] {
         *result = 0;
         if (!arr) return;
         while (arr->vt == (VT_BYREF | VT_VARIANT) && arr->pvarVal) arr = arr->pvarVal;
@@ -52,7 +52,7 @@ HRESULT CDataStructures3::ArrayDims(VARIANT* arr, short* result) {
 }
 
 HRESULT CDataStructures3::ValidateStringVector(SAFEARRAY** strArray, LONG* Size, VARIANT_BOOL* result) {
-    return traps([&] {
+    return traps(result, [&] {
         *result = VARIANT_FALSE;
         std::optional<com::VectorBounds> bounds = com::vectorBounds(strArray ? *strArray : nullptr);
         *result = variantBool(bounds && Size && int64_t(bounds->upper) - bounds->lower + 1 == *Size);
@@ -60,7 +60,7 @@ HRESULT CDataStructures3::ValidateStringVector(SAFEARRAY** strArray, LONG* Size,
 }
 
 HRESULT CDataStructures3::TrimStringVector(SAFEARRAY** strArray, VARIANT_BOOL* result) {
-    return traps([&] {
+    return traps(result, [&] {
         *result = VARIANT_FALSE;
         std::optional<com::VectorBounds> bounds = com::vectorBounds(strArray ? *strArray : nullptr);
         if (!bounds) return;
@@ -86,7 +86,7 @@ HRESULT CDataStructures3::TrimStringVector(SAFEARRAY** strArray, VARIANT_BOOL* r
 
 HRESULT CDataStructures3::lrkInstr(LONG StartPos, BSTR* StringCheck, BSTR* StringMatch, VbCompareMethod Compare,
                                    LONG* result) {
-    return raises([&] {
+    return raises(result, [&] {
         *result = 0;
         *result = text::lrkInstr(StartPos, units(StringCheck), units(StringMatch), mode(Compare));
     });
@@ -102,7 +102,7 @@ HRESULT CDataStructures3::lrkReplaceChar(LONG StartPos, BSTR* StringCheck, short
 }
 
 HRESULT CDataStructures3::lrkMidAscW(BSTR* StringCheck, LONG Position, short* result) {
-    return traps([&] {
+    return traps(result, [&] {
         *result = 0;
         *result = text::lrkMidAscW(units(StringCheck), Position);
     });
@@ -110,7 +110,7 @@ HRESULT CDataStructures3::lrkMidAscW(BSTR* StringCheck, LONG Position, short* re
 
 HRESULT CDataStructures3::lrkInChar(LONG StartPos, BSTR* StringCheck, short CharMatch, VbCompareMethod Compare,
                                     LONG* result) {
-    return traps([&] {
+    return traps(result, [&] {
         *result = -1;
         *result = text::lrkInChar(StartPos, units(StringCheck), CharMatch, mode(Compare));
     });
@@ -118,7 +118,7 @@ HRESULT CDataStructures3::lrkInChar(LONG StartPos, BSTR* StringCheck, short Char
 
 HRESULT CDataStructures3::lrkInCharRev(BSTR* StringCheck, short CharMatch, VbCompareMethod Compare, LONG StartPos,
                                        LONG* result) {
-    return traps([&] {
+    return traps(result, [&] {
         *result = -1;
         *result = text::lrkInCharRev(units(StringCheck), CharMatch, mode(Compare), StartPos);
     });
@@ -126,7 +126,7 @@ HRESULT CDataStructures3::lrkInCharRev(BSTR* StringCheck, short CharMatch, VbCom
 
 HRESULT CDataStructures3::FastTokenize(BSTR* StringCheck, short Delimiter, LONG, VbCompareMethod Compare,
                                        SAFEARRAY** result) {
-    return traps([&] {
+    return traps(result, [&] {
         *result = nullptr;
         Units source = units(StringCheck);
         *result = toStringArray(source, text::FastTokenize(source, Delimiter, mode(Compare)));
@@ -135,7 +135,7 @@ HRESULT CDataStructures3::FastTokenize(BSTR* StringCheck, short Delimiter, LONG,
 
 HRESULT CDataStructures3::FastSplit2(BSTR* StringCheck, short Delimiter, LONG, VbCompareMethod Compare,
                                      VARIANT_BOOL HandleQuoted, SAFEARRAY** result) {
-    return traps([&] {
+    return traps(result, [&] {
         *result = nullptr;
         Units source = units(StringCheck);
         *result = toStringArray(source, text::FastSplit2(source, Delimiter, mode(Compare), HandleQuoted != 0));
@@ -143,12 +143,12 @@ HRESULT CDataStructures3::FastSplit2(BSTR* StringCheck, short Delimiter, LONG, V
 }
 
 HRESULT CDataStructures3::QuickMid(BSTR* StringCheck, LONG pos, VbCompareMethod Compare, short* result) {
-    return raises([&] { *result = text::QuickMid(units(StringCheck), pos, mode(Compare)); });
+    return raises(result, [&] { *result = text::QuickMid(units(StringCheck), pos, mode(Compare)); });
 }
 
 HRESULT CDataStructures3::lrkInstrRev(BSTR* StringCheck, BSTR* StringMatch, LONG StartPos, VbCompareMethod Compare,
                                       LONG* result) {
-    return raises([&] {
+    return raises(result, [&] {
         *result = 0;
         *result = text::lrkInstrRev(units(StringCheck), units(StringMatch), StartPos, mode(Compare));
     });
@@ -156,7 +156,7 @@ HRESULT CDataStructures3::lrkInstrRev(BSTR* StringCheck, BSTR* StringMatch, LONG
 
 HRESULT CDataStructures3::IsEqualString(BSTR* String1, BSTR* String2, VbCompareMethod Compare,
                                         VARIANT_BOOL* result) {
-    return traps([&] {
+    return traps(result, [&] {
         *result = VARIANT_FALSE;
         *result = variantBool(text::IsEqualString(units(String1), units(String2), mode(Compare)));
     });
@@ -171,7 +171,7 @@ HRESULT CDataStructures3::StripQuotes(BSTR* Text) {
 
 HRESULT CDataStructures3::lrkJoinCollections(_Collection* Collection1, _Collection* Collection2,
                                              _Collection** result) {
-    return traps([&] {
+    return traps(result, [&] {
         *result = nullptr;
         com::ComPtr<com::Collection> joined = com::makeObject<com::Collection>();
         *result = joined.query<_Collection>().detach();
@@ -181,7 +181,7 @@ HRESULT CDataStructures3::lrkJoinCollections(_Collection* Collection1, _Collecti
 }
 
 HRESULT CDataStructures3::CompareStrings(BSTR* Elem1, BSTR* Elem2, LONG* result) {
-    return raises([&] { *result = com::textCompare(units(Elem1), units(Elem2)); });
+    return raises(result, [&] { *result = com::textCompare(units(Elem1), units(Elem2)); });
 }
 
 }  // namespace lark::text

@@ -449,6 +449,12 @@ TEST_F(DataStructures, MissingAndMalformedInputIsHandled) {
     ok = VARIANT_TRUE;
     EXPECT_EQ(VARIANT_FALSE, got(ds->TrimStringVector(&numbers, &ok), ok));
     SafeArrayDestroy(numbers);
+
+    // A compiled client that passes no place for the result is refused, not trusted.
+    EXPECT_EQ(E_POINTER, ds->lrkInstr(1, abc, abc, vbBinaryCompare, nullptr));
+    EXPECT_EQ(E_POINTER, ds->FastTokenize(abc, 44, -1, vbBinaryCompare, nullptr));
+    EXPECT_EQ(E_POINTER, ds->TrimStringVector(&none, nullptr));
+    EXPECT_EQ(E_POINTER, ds->CompareStrings(abc, abc, nullptr));
 }
 
 TEST_F(DataStructures, VeryLongStrings) {
