@@ -41,7 +41,7 @@ target_compile_definitions(LARKLIB8 PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN
 target_compile_options(LARKLIB8 PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${LARK_WARNINGS}>)
 set_source_files_properties(${LARK_GEN}/LARKLIB8_i.c PROPERTIES COMPILE_OPTIONS "-w")
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I ${LARK_GEN}")
-target_link_options(LARKLIB8 PRIVATE -static-libgcc -static-libstdc++ -static
+target_link_options(LARKLIB8 PRIVATE -static-libgcc -static-libstdc++ -static -s
     -Wl,--enable-stdcall-fixup)
 target_link_libraries(LARKLIB8 PRIVATE ole32 oleaut32 uuid advapi32 shlwapi user32)
 

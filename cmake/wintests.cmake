@@ -5,7 +5,8 @@ set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
 set(LARK_PREFIX_TOOL ${PROJECT_SOURCE_DIR}/scripts/wine-prefix)
-add_test(NAME wine_prefix_setup COMMAND ${LARK_PREFIX_TOOL} setup $<TARGET_FILE:LARKLIB8>)
+add_test(NAME wine_prefix_setup COMMAND ${LARK_PREFIX_TOOL} setup $<TARGET_FILE:LARKLIB8>
+         ${PROJECT_SOURCE_DIR}/build/win32/LARKLIB8.dll)
 set_tests_properties(wine_prefix_setup PROPERTIES FIXTURES_SETUP wine)
 add_test(NAME wine_prefix_stop COMMAND ${LARK_PREFIX_TOOL} stop)
 set_tests_properties(wine_prefix_stop PROPERTIES FIXTURES_CLEANUP wine)
