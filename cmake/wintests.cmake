@@ -25,6 +25,7 @@ set(LARK_FRAME_TEST_SOURCES
     ${PROJECT_SOURCE_DIR}/src/frame/errors.cpp
     ${PROJECT_SOURCE_DIR}/src/frame/error.cpp
     ${PROJECT_SOURCE_DIR}/src/frame/raii.cpp
+    ${PROJECT_SOURCE_DIR}/src/frame/platform_text.cpp
     ${LARK_GEN}/record_probe_i.c
     ${PROJECT_SOURCE_DIR}/tests/win/fixtures/record_probe.rc)
 
