@@ -18,6 +18,7 @@ add_custom_command(
     OUTPUT ${LARK_GEN}/LARKLIB8.tlb ${LARK_GEN}/LARKLIB8.h ${LARK_GEN}/LARKLIB8_i.c
     COMMAND ${LARK_WIDL} ${LARK_WIDL_FLAGS} -t -o ${LARK_GEN}/LARKLIB8.tlb ${LARK_IDL}
     COMMAND ${LARK_WIDL} ${LARK_WIDL_FLAGS} -h -o ${LARK_GEN}/LARKLIB8.h ${LARK_IDL}
+    COMMAND ${CMAKE_COMMAND} -DHEADER=${LARK_GEN}/LARKLIB8.h -P ${PROJECT_SOURCE_DIR}/cmake/strip_pointer_defaults.cmake
     COMMAND ${LARK_WIDL} ${LARK_WIDL_FLAGS} -u -o ${LARK_GEN}/LARKLIB8_i.c ${LARK_IDL}
     DEPENDS ${LARK_IDL}
     COMMENT "Compiling the type library (${LARK_ARCH})")
@@ -25,8 +26,12 @@ add_custom_target(lark_idl DEPENDS ${LARK_GEN}/LARKLIB8.tlb ${LARK_GEN}/LARKLIB8
 
 file(GLOB LARK_COM_SOURCES CONFIGURE_DEPENDS
     ${PROJECT_SOURCE_DIR}/src/frame/*.cpp
-    ${PROJECT_SOURCE_DIR}/src/text/*.cpp)
-list(REMOVE_DUPLICATES LARK_COM_SOURCES)
+    ${PROJECT_SOURCE_DIR}/src/text/*.cpp
+    ${PROJECT_SOURCE_DIR}/src/xml/*.cpp
+    ${PROJECT_SOURCE_DIR}/src/files/*.cpp
+    ${PROJECT_SOURCE_DIR}/src/registry/*.cpp
+    ${PROJECT_SOURCE_DIR}/src/sysinfo/*.cpp
+    ${PROJECT_SOURCE_DIR}/src/ui/*.cpp)
 
 add_library(LARKLIB8 SHARED
     ${LARK_COM_SOURCES}
@@ -41,9 +46,11 @@ target_compile_definitions(LARKLIB8 PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN
 target_compile_options(LARKLIB8 PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${LARK_WARNINGS}>)
 set_source_files_properties(${LARK_GEN}/LARKLIB8_i.c PROPERTIES COMPILE_OPTIONS "-w")
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I ${LARK_GEN}")
+# The resource script embeds the type library, which CMake's scan of the script does not see.
+set_source_files_properties(${PROJECT_SOURCE_DIR}/src/frame/LARKLIB8.rc PROPERTIES OBJECT_DEPENDS ${LARK_GEN}/LARKLIB8.tlb)
 target_link_options(LARKLIB8 PRIVATE -static-libgcc -static-libstdc++ -static -s
     -Wl,--enable-stdcall-fixup)
-target_link_libraries(LARKLIB8 PRIVATE ole32 oleaut32 uuid advapi32 shlwapi user32)
+target_link_libraries(LARKLIB8 PRIVATE ole32 oleaut32 uuid advapi32 shlwapi user32 shell32)
 
 # dist/<arch>/: the DLL and its type library, side by side.
 add_custom_target(dist

@@ -323,6 +323,87 @@ HRESULT invokeDirect(ITypeInfo* info, void* object, const FUNCDESC& function, DI
     return S_OK;
 }
 
+// Optional ByRef parameters with a default that the caller left out. The platform's Invoke
+// would pass the default value itself where the member expects an address, so the frame
+// supplies the default in a variable of its own and passes that by reference: in place of an
+// omitted argument the caller gave, or as an extra named argument for one it did not.
+class ByRefDefaults {
+public:
+    ByRefDefaults(ITypeInfo* info, const FUNCDESC& function, DISPPARAMS* params) : params_(params) {
+        const auto count = static_cast<size_t>(function.cParams);
+        std::vector<bool> given(count, false);
+        for (UINT i = 0; params && i < params->cArgs; ++i) {
+            LONG param = parameterOf(*params, i, function);
+            if (param < 0) continue;
+            VARIANTARG original = params->rgvarg[i];
+            if (omitted(&original) && fill(info, function, param, params->rgvarg[i]))
+                replaced_.slots.push_back({&params->rgvarg[i], original});
+            given[static_cast<size_t>(param)] = true;
+        }
+        for (size_t p = 0; p < count; ++p) {
+            VARIANTARG arg{};
+            if (!given[p] && fill(info, function, static_cast<LONG>(p), arg)) {
+                extraArgs_.push_back(arg);
+                extraIds_.push_back(static_cast<DISPID>(p));
+            }
+        }
+        if (extraArgs_.empty()) return;
+        // Named arguments come first in rgvarg: the extra ones, then the caller's.
+        args_ = extraArgs_;
+        ids_ = extraIds_;
+        if (params) {
+            args_.insert(args_.end(), params->rgvarg, params->rgvarg + params->cArgs);
+            ids_.insert(ids_.end(), params->rgdispidNamedArgs, params->rgdispidNamedArgs + params->cNamedArgs);
+        }
+        extended_.rgvarg = args_.data();
+        extended_.rgdispidNamedArgs = ids_.data();
+        extended_.cArgs = static_cast<UINT>(args_.size());
+        extended_.cNamedArgs = static_cast<UINT>(ids_.size());
+    }
+    ByRefDefaults(const ByRefDefaults&) = delete;
+    ByRefDefaults& operator=(const ByRefDefaults&) = delete;
+
+    DISPPARAMS* params() { return extraArgs_.empty() ? params_ : &extended_; }
+
+private:
+    // Points arg at a new variable holding parameter param's default; false when param is no
+    // optional ByRef parameter with a default.
+    bool fill(ITypeInfo* info, const FUNCDESC& function, LONG param, VARIANTARG& arg) {
+        const ELEMDESC& element = function.lprgelemdescParam[param];
+        const PARAMDESC& desc = element.paramdesc;
+        if (element.tdesc.vt != VT_PTR || !(desc.wParamFlags & PARAMFLAG_FHASDEFAULT) || !desc.pparamdescex ||
+            (desc.wParamFlags & PARAMFLAG_FRETVAL))
+            return false;
+        const TYPEDESC& pointee = *element.tdesc.lptdesc;
+        const VARTYPE wanted = pointee.vt == VT_VARIANT ? VARTYPE(VT_VARIANT) : automationType(info, pointee);
+        if (wanted == VT_EMPTY) return false;
+        auto value = std::make_unique<unique_variant>();
+        if (wanted == VT_VARIANT) check(VariantCopy(value.get(), &desc.pparamdescex->varDefaultValue));
+        else check(VariantChangeType(value.get(), &desc.pparamdescex->varDefaultValue, 0, wanted));
+        values_.push_back(std::move(value));
+        VARIANT* variable = values_.back().get();
+        arg.vt = VARTYPE(VT_BYREF | wanted);
+        if (wanted == VT_VARIANT) arg.pvarVal = variable;
+        else arg.byref = &variable->bVal;
+        return true;
+    }
+
+    // The caller's arguments go back as they were, also when a later default fails.
+    struct Restore {
+        std::vector<std::pair<VARIANTARG*, VARIANTARG>> slots;
+        ~Restore() {
+            for (auto& [slot, original] : slots) *slot = original;
+        }
+    };
+
+    DISPPARAMS* params_;
+    DISPPARAMS extended_{};
+    std::vector<std::unique_ptr<unique_variant>> values_;
+    Restore replaced_;
+    std::vector<VARIANTARG> extraArgs_, args_;
+    std::vector<DISPID> extraIds_, ids_;
+};
+
 }  // namespace
 
 HRESULT dispatchGetIDsOfNames(ITypeInfo* info, LPOLESTR* names, UINT count, DISPID* ids) noexcept {
@@ -349,7 +430,7 @@ HRESULT dispatchInvoke(ITypeInfo* info, void* object, DISPID id, WORD flags, DIS
             if (type.vt != VT_PTR) continue;
             VARTYPE wanted = automationType(info, *type.lptdesc);
             VARIANTARG* slot = &params->rgvarg[i];
-            if (wanted == VT_EMPTY || slot->vt == (VT_BYREF | wanted)) continue;
+            if (wanted == VT_EMPTY || slot->vt == (VT_BYREF | wanted) || omitted(slot)) continue;
             failedArg = i;
             auto c = std::make_unique<Conversion>();
             c->slot = slot;
@@ -364,6 +445,17 @@ HRESULT dispatchInvoke(ITypeInfo* info, void* object, DISPID id, WORD flags, DIS
         return DISP_E_TYPEMISMATCH;
     }
 
+    std::optional<ByRefDefaults> defaults;
+    if (function) {
+        try {
+            defaults.emplace(info, **function, params);
+        } catch (...) {
+            for (auto& c : conversions) *c->slot = c->original;
+            return DISP_E_TYPEMISMATCH;
+        }
+    }
+    DISPPARAMS* callParams = defaults ? defaults->params() : params;
+
     HRESULT hr = DISP_E_TYPEMISMATCH;
     if (function && takesRecordReference(info, **function)) {
         try {
@@ -371,12 +463,13 @@ HRESULT dispatchInvoke(ITypeInfo* info, void* object, DISPID id, WORD flags, DIS
             // (a dual interface's dispatch description has no vtable offsets or retval).
             ComPtr<ITypeInfo> vtable = vtableTypeInfo(info);
             std::optional<FuncDesc> slot = findFunction(vtable.get(), id, flags);
-            if (slot) hr = invokeDirect(vtable.get(), object, **slot, params, result, exception, argError);
+            if (slot) hr = invokeDirect(vtable.get(), object, **slot, callParams, result, exception, argError);
         } catch (...) {
         }
     } else {
-        hr = info->Invoke(object, id, flags, params, result, exception, argError);
+        hr = info->Invoke(object, id, flags, callParams, result, exception, argError);
     }
+    defaults.reset();
 
     for (auto& c : conversions) {
         *c->slot = c->original;

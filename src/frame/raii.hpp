@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <oleauto.h>
+#include <shlobj.h>
 
 #include <cstdint>
 #include <string_view>
@@ -53,6 +54,20 @@ using unique_hglobal = unique_any<HGLOBAL, &GlobalFree>;
 using unique_cotaskmem = unique_any<void*, &CoTaskMemFree>;
 using unique_bstr = unique_any<BSTR, &SysFreeString>;
 using unique_safearray = unique_any<SAFEARRAY*, &SafeArrayDestroy>;
+using unique_schandle = unique_any<SC_HANDLE, &CloseServiceHandle>;
+
+// Item-identifier lists go back to the shell's allocator. Where that cannot be had, the task
+// allocator takes them: on every NT system the two are the same.
+inline void freeItemIdList(ITEMIDLIST* list) noexcept {
+    IMalloc* shellMalloc = nullptr;
+    if (SUCCEEDED(SHGetMalloc(&shellMalloc)) && shellMalloc) {
+        shellMalloc->Free(list);
+        shellMalloc->Release();
+    } else {
+        CoTaskMemFree(list);
+    }
+}
+using unique_pidl = unique_any<ITEMIDLIST*, &freeItemIdList>;
 
 // A BSTR seen as UTF-16 code units; a null BSTR is the empty string.
 inline std::u16string_view view(BSTR s) noexcept {
