@@ -2,7 +2,12 @@
 
 #include "LARKLIB8.h"
 #include "frame/bare_class.hpp"
+#include "text/CCommandLine.hpp"
 #include "text/CDataStructures3.hpp"
+#include "text/CServicesInputOutput.hpp"
+#include "files/CServicesFileNames2.hpp"
+#include "files/CServicesSpecialFolders2.hpp"
+#include "sysinfo/CDeploy2.hpp"
 
 namespace lark::com {
 
@@ -15,7 +20,7 @@ HRESULT createObject(REFIID iid, void** out) {
 const ClassEntry kClasses[] = {
     {L"CBrowseForFolder2", &CLSID_CBrowseForFolder2, &IID__CBrowseForFolder2,
      &createObject<BareClass<_CBrowseForFolder2, _IObjectSubclass>>},
-    {L"CCommandLine", &CLSID_CCommandLine, &IID__CCommandLine, &createObject<BareClass<_CCommandLine>>},
+    {L"CCommandLine", &CLSID_CCommandLine, &IID__CCommandLine, &createObject<text::CCommandLine>},
     {L"CEmailMessage", &CLSID_CEmailMessage, &IID__CEmailMessage, &createObject<BareClass<_CEmailMessage>>},
     {L"CHTMLHelp", &CLSID_CHTMLHelp, &IID__CHTMLHelp, &createObject<BareClass<_CHTMLHelp>>},
     {L"CServicesFileInfo2", &CLSID_CServicesFileInfo2, &IID__CServicesFileInfo2,
@@ -23,23 +28,23 @@ const ClassEntry kClasses[] = {
     {L"CServicesFileIO2", &CLSID_CServicesFileIO2, &IID__CServicesFileIO2,
      &createObject<BareClass<_CServicesFileIO2>>},
     {L"CServicesFileNames2", &CLSID_CServicesFileNames2, &IID__CServicesFileNames2,
-     &createObject<BareClass<_CServicesFileNames2>>},
+     &createObject<files::CServicesFileNames2>},
     {L"CServicesFileTemporary2", &CLSID_CServicesFileTemporary2, &IID__CServicesFileTemporary2,
      &createObject<BareClass<_CServicesFileTemporary2>>},
     {L"CServicesFileUtilities2", &CLSID_CServicesFileUtilities2, &IID__CServicesFileUtilities2,
      &createObject<BareClass<_CServicesFileUtilities2>>},
     {L"CServicesSpecialFolders2", &CLSID_CServicesSpecialFolders2, &IID__CServicesSpecialFolders2,
-     &createObject<BareClass<_CServicesSpecialFolders2>>},
+     &createObject<files::CServicesSpecialFolders2>},
     {L"CVersion", &CLSID_CVersion, &IID__CVersion, &createObject<BareClass<_CVersion>>},
     {L"IObjectSubclass", &CLSID_IObjectSubclass, &IID__IObjectSubclass, nullptr},
     {L"CCommonDialog2", &CLSID_CCommonDialog2, &IID__CCommonDialog2, &createObject<BareClass<_CCommonDialog2>>},
     {L"CXMLFile", &CLSID_CXMLFile, &IID__CXMLFile, &createObject<BareClass<_CXMLFile>>},
     {L"CXMLElement", &CLSID_CXMLElement, &IID__CXMLElement, nullptr},
     {L"CServicesInputOutput", &CLSID_CServicesInputOutput, &IID__CServicesInputOutput,
-     &createObject<BareClass<_CServicesInputOutput>>},
+     &createObject<text::CServicesInputOutput>},
     {L"CRegistry2", &CLSID_CRegistry2, &IID__CRegistry2, &createObject<BareClass<_CRegistry2>>},
     {L"CWindowManager", &CLSID_CWindowManager, &IID__CWindowManager, &createObject<BareClass<_CWindowManager>>},
-    {L"CDeploy2", &CLSID_CDeploy2, &IID__CDeploy2, &createObject<BareClass<_CDeploy2>>},
+    {L"CDeploy2", &CLSID_CDeploy2, &IID__CDeploy2, &createObject<sysinfo::CDeploy2>},
     {L"CDataStructures3", &CLSID_CDataStructures3, &IID__CDataStructures3,
      &createObject<text::CDataStructures3>},
     {L"CProcess", &CLSID_CProcess, &IID__CProcess, &createObject<BareClass<_CProcess>>},
