@@ -11,9 +11,6 @@ WScript.Echo "StripQuotes: [" & s & "]"
 s = "a,b,c"
 ds.lrkReplaceChar 1, s, 44, 59, 0
 WScript.Echo "lrkReplaceChar: [" & s & "]"
-n = 12345
-ds.StripQuotes n
-WScript.Echo "StripQuotes of a number: [" & n & "] " & TypeName(n)
 
 a = Array(" one ", "", "  ", "two  ", "three")
 r = ds.TrimStringVector(a)
@@ -22,13 +19,10 @@ For i = LBound(a) To UBound(a)
     line = line & "[" & a(i) & "]"
 Next
 WScript.Echo "TrimStringVector: " & r & " " & LBound(a) & ".." & UBound(a) & " " & line
-WScript.Echo "ValidateStringVector 3: " & ds.ValidateStringVector(a, 3) & ", 4: " & ds.ValidateStringVector(a, 4)
-WScript.Echo "ArrayDims: " & ds.ArrayDims(a) & " " & ds.ArrayDims(s)
 
 ' Named arguments and omitted optionals.
 WScript.Echo "lrkInstrRev defaults: " & ds.lrkInstrRev("abcABC", "ABC")
 WScript.Echo "lrkInstrRev binary: " & ds.lrkInstrRev("abcABC", "abc", , 0)
-WScript.Echo "lrkInCharRev default start: " & ds.lrkInCharRev("a,b,c", 44, 0)
 WScript.Echo "FastSplit2 quoted: " & ds.ValidateStringVector(ds.FastSplit2("""x,y"",z", 44, , , True), 2)
 
 ' Errors carry number, source and description.

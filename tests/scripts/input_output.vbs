@@ -20,24 +20,11 @@ l = -1: r = -1
 io.QuickSort arr, l, r
 WScript.Echo "QuickSort: " & Show(arr) & " | bounds " & l & " " & r
 
-' Only the given range moves; given bounds stay as they were.
-arr = Array(4, 3, 2, 1)
-l = 1: r = 2
-io.QuickSort arr, l, r
-WScript.Echo "QuickSort 1..2: " & Show(arr) & " | bounds " & l & " " & r
-io.QuickSort arr
-WScript.Echo "QuickSort, bounds omitted: " & Show(arr)
-
 ' Parallel arrays: the sizes move with their names.
 names = Array("delta", "Alpha", "charlie", "bravo")
 sizes = Array(4, 1, 3, 2)
 io.QuickSortStringLong names, sizes
 WScript.Echo "QuickSortStringLong: " & Show(names) & " |" & Show(sizes)
-
-names = Array("b", "A", "c", "a")
-l = -1
-io.QuickSortString names, l
-WScript.Echo "QuickSortString: " & LCase(Show(names)) & " | left " & l
 
 keys = Array(30, -5, 10)
 vals = Array("thirty", "minus five", "ten")

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -43,6 +44,12 @@ inline unique_variant vStr(const wchar_t* v) {
     r.bstrVal = SysAllocString(v);
     return r;
 }
+inline unique_variant vDouble(double v) {
+    unique_variant r;
+    r.vt = VT_R8;
+    r.dblVal = v;
+    return r;
+}
 inline unique_variant vBool(bool v) {
     unique_variant r;
     r.vt = VT_BOOL;
@@ -55,6 +62,124 @@ inline unique_variant vRef(VARIANT* variable) {
     r.vt = VT_BYREF | VT_VARIANT;
     r.pvarVal = variable;
     return r;
+}
+
+// An array in a Variant: held (VT_ARRAY), or the caller's variable by reference (VT_BYREF).
+inline unique_variant vArray(SAFEARRAY* array, VARTYPE vt = VT_VARIANT) {
+    unique_variant r;
+    r.vt = VT_ARRAY | vt;
+    r.parray = array;
+    return r;
+}
+inline unique_variant vArrayRef(SAFEARRAY** array, VARTYPE vt) {
+    unique_variant r;
+    r.vt = VT_BYREF | VT_ARRAY | vt;
+    r.pparray = array;
+    return r;
+}
+
+constexpr HRESULT vbError(int number) { return static_cast<HRESULT>(0x800A0000u | unsigned(number)); }
+
+// What a call through the dual interface left in its out parameter, once it has succeeded.
+template <class T>
+T got(HRESULT hr, const T& out) {
+    EXPECT_EQ(S_OK, hr);
+    return out;
+}
+
+// A caller's String variable for the dual interfaces' BSTR* parameters.
+struct Text {
+    BSTR value;
+    explicit Text(const std::wstring& text) : value(SysAllocStringLen(text.data(), UINT(text.size()))) {}
+    Text(const Text&) = delete;
+    Text& operator=(const Text&) = delete;
+    ~Text() { SysFreeString(value); }
+    BSTR* ref() { return &value; }
+    std::wstring text() const { return str(value); }
+};
+
+// A caller's array variable: owns the array, hands out its address for ByRef parameters.
+struct Array {
+    SAFEARRAY* array = nullptr;
+    Array() = default;
+    explicit Array(SAFEARRAY* a) : array(a) {}
+    Array(const Array&) = delete;
+    Array& operator=(const Array&) = delete;
+    ~Array() { SafeArrayDestroy(array); }
+    SAFEARRAY** ref() { return &array; }
+    template <class T>
+    T* data() const { return static_cast<T*>(array->pvData); }
+};
+
+using Strings = std::vector<std::wstring>;
+
+inline SAFEARRAY* stringVector(const Strings& items, LONG lower = 0) {
+    SAFEARRAY* array = SafeArrayCreateVector(VT_BSTR, lower, ULONG(items.size()));
+    for (size_t i = 0; i < items.size(); ++i) static_cast<BSTR*>(array->pvData)[i] = SysAllocString(items[i].c_str());
+    return array;
+}
+inline SAFEARRAY* longVector(const std::vector<LONG>& items, LONG lower = 0) {
+    SAFEARRAY* array = SafeArrayCreateVector(VT_I4, lower, ULONG(items.size()));
+    for (size_t i = 0; i < items.size(); ++i) static_cast<LONG*>(array->pvData)[i] = items[i];
+    return array;
+}
+// A Variant array as a script builds it; the values are copied in.
+inline SAFEARRAY* variantVector(std::initializer_list<VARIANT*> items, LONG lower = 0) {
+    SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, lower, ULONG(items.size()));
+    VARIANT* slot = static_cast<VARIANT*>(array->pvData);
+    for (VARIANT* item : items) EXPECT_EQ(S_OK, VariantCopy(slot++, item));
+    return array;
+}
+
+// A Variant as text: strings quoted, numbers as numbers, anything else by its type.
+inline std::wstring describe(const VARIANT& v) {
+    if (v.vt == VT_EMPTY) return L"Empty";
+    if (v.vt == VT_BSTR) return L"'" + str(v.bstrVal) + L"'";
+    unique_variant number;
+    if (v.vt == VT_DISPATCH || FAILED(VariantChangeType(&number, const_cast<VARIANT*>(&v), 0, VT_R8)))
+        return L"<vt " + std::to_wstring(v.vt) + L">";
+    wchar_t text[32];
+    swprintf(text, 32, L"%g", number.dblVal);
+    return text;
+}
+
+// The elements of a one-dimensional String, Long or Variant array, in order.
+inline Strings elementsOf(SAFEARRAY* array) {
+    Strings out;
+    if (!array) return out;
+    EXPECT_EQ(1u, SafeArrayGetDim(array));
+    VARTYPE vt = VT_EMPTY;
+    SafeArrayGetVartype(array, &vt);
+    for (ULONG i = 0; i < array->rgsabound[0].cElements; ++i)
+        out.push_back(vt == VT_BSTR ? str(static_cast<BSTR*>(array->pvData)[i])
+                      : vt == VT_I4 ? std::to_wstring(static_cast<LONG*>(array->pvData)[i])
+                                    : describe(static_cast<VARIANT*>(array->pvData)[i]));
+    return out;
+}
+
+inline LONG lowerBound(SAFEARRAY* array) {
+    LONG lower = -99;
+    EXPECT_EQ(S_OK, SafeArrayGetLBound(array, 1, &lower));
+    return lower;
+}
+
+// "source: description" of the error a call through the dual interface left behind.
+inline std::wstring lastError() {
+    ComPtr<IErrorInfo> info;
+    if (GetErrorInfo(0, info.put()) != S_OK || !info) return L"<no error information>";
+    BSTR source = nullptr, description = nullptr;
+    info->GetSource(&source);
+    info->GetDescription(&description);
+    std::wstring out = str(source) + L": " + str(description);
+    SysFreeString(source);
+    SysFreeString(description);
+    return out;
+}
+
+// Ends a path in exactly one backslash.
+inline std::wstring withSeparator(std::wstring path) {
+    while (!path.empty() && path.back() == L'\\') path.pop_back();
+    return path + L'\\';
 }
 
 // The outcome of a late-bound call.

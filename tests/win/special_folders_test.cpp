@@ -8,13 +8,6 @@
 namespace lark::test {
 namespace {
 
-// Ends a path in exactly one backslash.
-std::wstring withSeparator(std::wstring path) {
-    while (!path.empty() && path.back() == L'\\')
-        path.pop_back();
-    return path + L'\\';
-}
-
 bool endsInOneSeparator(const std::wstring& path) {
     return path.size() >= 2 && path.back() == L'\\' && path[path.size() - 2] != L'\\';
 }
@@ -53,18 +46,13 @@ std::wstring upper(std::wstring s) {
     CharUpperBuffW(s.data(), static_cast<DWORD>(s.size()));
     return s;
 }
-std::wstring lower(std::wstring s) {
-    CharLowerBuffW(s.data(), static_cast<DWORD>(s.size()));
-    return s;
-}
 
 using Getter = HRESULT (STDMETHODCALLTYPE _CServicesSpecialFolders2::*)(BSTR*);
 
 std::wstring get(_CServicesSpecialFolders2* folders, Getter getter) {
-    BSTR value = nullptr;
-    EXPECT_EQ(S_OK, (folders->*getter)(&value));
-    unique_bstr owned(value);
-    return str(value);
+    unique_bstr value;
+    EXPECT_EQ(S_OK, (folders->*getter)(value.put()));
+    return str(value.get());
 }
 
 class SpecialFolders : public testing::Test {
@@ -73,21 +61,19 @@ protected:
         createByProgId<_CServicesSpecialFolders2>(L"LARKLIB8.CServicesSpecialFolders2");
 
     std::wstring path(LONG csidl) {
-        BSTR value = nullptr;
-        EXPECT_EQ(S_OK, folders->PathFromCSIDL(csidl, &value));
-        unique_bstr owned(value);
-        return str(value);
+        unique_bstr value;
+        EXPECT_EQ(S_OK, folders->PathFromCSIDL(csidl, value.put()));
+        return str(value.get());
     }
     std::wstring displayName(LONG csidl) {
-        BSTR value = nullptr;
-        EXPECT_EQ(S_OK, folders->DisplayNameFromCSIDL(csidl, &value));
-        unique_bstr owned(value);
-        return str(value);
+        unique_bstr value;
+        EXPECT_EQ(S_OK, folders->DisplayNameFromCSIDL(csidl, value.put()));
+        return str(value.get());
     }
     LONG csidlOf(const std::wstring& name) {
-        unique_bstr text(SysAllocStringLen(name.data(), static_cast<UINT>(name.size())));
+        Text text(name);
         LONG id = -99;
-        EXPECT_EQ(S_OK, folders->CSIDLFromDisplayName(text.get(), &id));
+        EXPECT_EQ(S_OK, folders->CSIDLFromDisplayName(text.value, &id));
         return id;
     }
 };
@@ -140,31 +126,27 @@ TEST_F(SpecialFolders, TemporaryPathIsCachedPerInstance) {
     EXPECT_EQ(windows, seen) << "one separator even where the variable had one";
 }
 
-TEST_F(SpecialFolders, PathFromCSIDLTriesShellFolderServiceAndEnvironment) {
+TEST_F(SpecialFolders, PathsAndNamesFromIdentifiers) {
     ASSERT_TRUE(folders);
     EXPECT_EQ(L"", path(CSIDL_PRINTERS)) << "a folder without file-system location";
+    EXPECT_EQ(L"", path(CSIDL_INTERNET));
     EXPECT_EQ(get(folders.get(), &_CServicesSpecialFolders2::get_WindowsPath), path(CSIDL_WINDOWS));
-
+    // Shell, folder service and environment agree on Program Files.
     std::wstring programFiles = path(CSIDL_PROGRAM_FILES);
     wchar_t expanded[MAX_PATH]{};
     ASSERT_GT(ExpandEnvironmentStringsW(L"%ProgramFiles%", expanded, MAX_PATH), 1u);
     EXPECT_EQ(withSeparator(folderServicePath(CSIDL_PROGRAM_FILES)), programFiles);
     EXPECT_EQ(withSeparator(expanded), programFiles);
     EXPECT_TRUE(isDirectory(programFiles)) << programFiles;
-    EXPECT_EQ(L"", path(CSIDL_INTERNET));
 
-    for (LONG unknown : {-1L, 200L, 0x7FFFFFFFL})
-        EXPECT_EQ(L"", path(unknown)) << unknown;
-}
-
-TEST_F(SpecialFolders, DisplayNamesComeFromTheShell) {
-    ASSERT_TRUE(folders);
     std::wstring documents = displayName(CSIDL_PERSONAL);
     EXPECT_FALSE(documents.empty());
     EXPECT_EQ(shellFolder(CSIDL_PERSONAL).name, documents);
     EXPECT_EQ(shellFolder(CSIDL_PRINTERS).name, displayName(CSIDL_PRINTERS)) << "virtual folders have names";
-    EXPECT_EQ(L"", displayName(-1));
-    EXPECT_EQ(L"", displayName(200));
+    for (LONG unknown : {-1L, 200L, 0x7FFFFFFFL}) {
+        EXPECT_EQ(L"", path(unknown)) << unknown;
+        EXPECT_EQ(L"", displayName(unknown)) << unknown;
+    }
 }
 
 TEST_F(SpecialFolders, CSIDLFromDisplayNameAcceptsNamesAndPaths) {
@@ -178,9 +160,8 @@ TEST_F(SpecialFolders, CSIDLFromDisplayNameAcceptsNamesAndPaths) {
     EXPECT_EQ(-1, csidlOf(bare + L"\\\\")) << "only one separator is dropped";
 
     std::wstring name = displayName(CSIDL_PERSONAL);
-    ASSERT_NE(upper(name), lower(name)) << name;
+    ASSERT_NE(upper(name), name) << name;
     EXPECT_EQ(CSIDL_PERSONAL, csidlOf(upper(name)));
-    EXPECT_EQ(CSIDL_PERSONAL, csidlOf(lower(name)));
     EXPECT_EQ(-1, csidlOf(L"No such folder"));
     EXPECT_EQ(-1, csidlOf(path(CSIDL_WINDOWS))) << "identifiers above 34 are never found";
 
