@@ -19,16 +19,11 @@ using com::traps;
 
 namespace {
 
-// The caller's string; a missing reference reads as "".
-Units units(const BSTR* s) { return s ? com::view(*s) : Units{}; }
-
 // The caller's variable for a member that writes back; it must be there.
 BSTR* variable(BSTR* s) {
     if (!s) raise(errInvalidCall);
     return s;
 }
-
-VARIANT_BOOL variantBool(bool value) { return value ? VARIANT_TRUE : VARIANT_FALSE; }
 
 // Handles travel as Long and are sign-extended back.
 HDC deviceContext(LONG hDC) { return reinterpret_cast<HDC>(static_cast<INT_PTR>(hDC)); }
@@ -93,49 +88,49 @@ HRESULT CServicesFileNames2::AppendPathSeparator(BSTR* FolderPath) {
 HRESULT CServicesFileNames2::FileNameFromPath(BSTR* Pathname, BSTR* result) {
     return traps(result, [&] {
         *result = nullptr;
-        *result = com::allocBstr(files::FileNameFromPath(units(Pathname)));
+        *result = com::allocBstr(files::FileNameFromPath(com::view(Pathname)));
     });
 }
 
 HRESULT CServicesFileNames2::PathFromFullPath(BSTR* Pathname, BSTR* result) {
     return raises(result, [&] {
         *result = nullptr;
-        *result = com::allocBstr(files::PathFromFullPath(units(Pathname)));
+        *result = com::allocBstr(files::PathFromFullPath(com::view(Pathname)));
     });
 }
 
 HRESULT CServicesFileNames2::PathWithoutExtension(BSTR* Pathname, BSTR* result) {
     return raises(result, [&] {
         *result = nullptr;
-        *result = com::allocBstr(files::PathWithoutExtension(units(Pathname)));
+        *result = com::allocBstr(files::PathWithoutExtension(com::view(Pathname)));
     });
 }
 
 HRESULT CServicesFileNames2::ExtensionFromPath(BSTR* Pathname, BSTR* result) {
     return traps(result, [&] {
         *result = nullptr;
-        *result = com::allocBstr(files::ExtensionFromPath(units(Pathname)));
+        *result = com::allocBstr(files::ExtensionFromPath(com::view(Pathname)));
     });
 }
 
 HRESULT CServicesFileNames2::ConcatenatePath(BSTR* InitialPath, BSTR* Folder, BSTR* result) {
     return traps(result, [&] {
         *result = nullptr;
-        *result = com::allocBstr(files::ConcatenatePath(units(InitialPath), units(Folder)));
+        *result = com::allocBstr(files::ConcatenatePath(com::view(InitialPath), com::view(Folder)));
     });
 }
 
 HRESULT CServicesFileNames2::FixURIPath(BSTR* Pathname, BSTR* result) {
     return traps(result, [&] {
         *result = nullptr;
-        *result = com::allocBstr(files::FixURIPath(units(Pathname), ansiCharacter));
+        *result = com::allocBstr(files::FixURIPath(com::view(Pathname), ansiCharacter));
     });
 }
 
 HRESULT CServicesFileNames2::FixURISpecialCharacters(BSTR* Pathname, BSTR* result) {
     return traps(result, [&] {
         *result = nullptr;
-        *result = com::allocBstr(files::FixURISpecialCharacters(units(Pathname), ansiCharacter));
+        *result = com::allocBstr(files::FixURISpecialCharacters(com::view(Pathname), ansiCharacter));
     });
 }
 
@@ -169,7 +164,7 @@ HRESULT CServicesFileNames2::ValidateFileName(BSTR* Filename, VARIANT_BOOL FixIt
     return traps(result, [&] {
         *result = VARIANT_FALSE;
         if (!FixIt) {
-            *result = variantBool(IsValidFileName(units(Filename)));
+            *result = com::variantBool(IsValidFileName(com::view(Filename)));
             return;
         }
         BSTR* name = variable(Filename);
@@ -182,7 +177,7 @@ HRESULT CServicesFileNames2::BeautifyPath(BSTR* Path, BSTR* result) {
     return traps(result, [&] {
         *result = nullptr;
         const DisplayFolders folders = cachedFolders(std::span(folders_).subspan<0, 4>());
-        *result = com::allocBstr(files::BeautifyPath(units(Path), folders));
+        *result = com::allocBstr(files::BeautifyPath(com::view(Path), folders));
     });
 }
 
@@ -190,28 +185,28 @@ HRESULT CServicesFileNames2::UnBeautifyPath(BSTR* Path, BSTR* result) {
     return traps(result, [&] {
         *result = nullptr;
         const DisplayFolders folders = cachedFolders(std::span(folders_).subspan<4, 4>());
-        *result = com::allocBstr(files::UnBeautifyPath(units(Path), folders));
+        *result = com::allocBstr(files::UnBeautifyPath(com::view(Path), folders));
     });
 }
 
 HRESULT CServicesFileNames2::GetParentFolder(BSTR* FilePath, BSTR* result) {
     return traps(result, [&] {
         *result = nullptr;
-        *result = com::allocBstr(files::GetParentFolder(units(FilePath)));
+        *result = com::allocBstr(files::GetParentFolder(com::view(FilePath)));
     });
 }
 
 HRESULT CServicesFileNames2::GetParentFolderName(BSTR* FilePath, BSTR* result) {
     return traps(result, [&] {
         *result = nullptr;
-        *result = com::allocBstr(files::GetParentFolder(units(FilePath)));
+        *result = com::allocBstr(files::GetParentFolder(com::view(FilePath)));
     });
 }
 
 HRESULT CServicesFileNames2::GetBaseName(BSTR* FilePath, BSTR* result) {
     return traps(result, [&] {
         *result = nullptr;
-        *result = com::allocBstr(files::GetBaseName(units(FilePath)));
+        *result = com::allocBstr(files::GetBaseName(com::view(FilePath)));
     });
 }
 
@@ -221,14 +216,14 @@ HRESULT CServicesFileNames2::DriveExists(BSTR* Path, VARIANT_BOOL* result) {
         // A failing call leaves the list empty, so nothing is found.
         std::string roots(MAX_PATH, '\0');
         GetLogicalDriveStringsA(MAX_PATH, roots.data());
-        *result = variantBool(DriveListContains(com::fromAnsi(roots), units(Path)));
+        *result = com::variantBool(DriveListContains(com::fromAnsi(roots), com::view(Path)));
     });
 }
 
 HRESULT CServicesFileNames2::GetDriveName(BSTR* Path, BSTR* result) {
     return raises(result, [&] {
         *result = nullptr;
-        *result = com::allocBstr(files::GetDriveName(units(Path)));
+        *result = com::allocBstr(files::GetDriveName(com::view(Path)));
     });
 }
 

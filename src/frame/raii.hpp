@@ -74,6 +74,12 @@ inline std::u16string_view view(BSTR s) noexcept {
     return {reinterpret_cast<const char16_t*>(s), s ? SysStringLen(s) : 0u};
 }
 
+// The string behind a caller's reference; a missing reference reads as "" too.
+inline std::u16string_view view(const BSTR* s) noexcept { return s ? view(*s) : std::u16string_view{}; }
+
+// A Boolean as automation clients see it: True is all bits set.
+inline VARIANT_BOOL variantBool(bool value) noexcept { return value ? VARIANT_TRUE : VARIANT_FALSE; }
+
 // Allocates a BSTR holding text; throws error 7 when memory runs out.
 BSTR allocBstr(std::u16string_view text);
 

@@ -10,7 +10,6 @@ using com::traps;
 
 namespace {
 
-VARIANT_BOOL variantBool(bool value) { return value ? VARIANT_TRUE : VARIANT_FALSE; }
 
 }  // namespace
 
@@ -63,7 +62,7 @@ namespace {
 HRESULT answer(VARIANT_BOOL* result, Deploy& deploy, bool (Deploy::*question)()) {
     return traps(result, [&] {
         *result = VARIANT_FALSE;
-        *result = variantBool((deploy.*question)());
+        *result = com::variantBool((deploy.*question)());
     });
 }
 }  // namespace

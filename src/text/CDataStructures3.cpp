@@ -12,12 +12,9 @@ using com::traps;
 
 namespace {
 
-// The caller's string; a missing reference reads as "".
-Units units(const BSTR* s) { return s ? com::view(*s) : Units{}; }
 
 int32_t mode(VbCompareMethod compare) { return static_cast<int32_t>(compare); }
 
-VARIANT_BOOL variantBool(bool value) { return value ? VARIANT_TRUE : VARIANT_FALSE; }
 
 // Tokens become a String array from 0; no tokens give the array with no bounds (null).
 SAFEARRAY* toStringArray(Units source, const std::vector<Token>& tokens) {
@@ -55,7 +52,7 @@ HRESULT CDataStructures3::ValidateStringVector(SAFEARRAY** strArray, LONG* Size,
     return traps(result, [&] {
         *result = VARIANT_FALSE;
         std::optional<com::VectorBounds> bounds = com::vectorBounds(strArray ? *strArray : nullptr);
-        *result = variantBool(bounds && Size && int64_t(bounds->upper) - bounds->lower + 1 == *Size);
+        *result = com::variantBool(bounds && Size && int64_t(bounds->upper) - bounds->lower + 1 == *Size);
     });
 }
 
@@ -88,7 +85,7 @@ HRESULT CDataStructures3::lrkInstr(LONG StartPos, BSTR* StringCheck, BSTR* Strin
                                    LONG* result) {
     return raises(result, [&] {
         *result = 0;
-        *result = text::lrkInstr(StartPos, units(StringCheck), units(StringMatch), mode(Compare));
+        *result = text::lrkInstr(StartPos, com::view(StringCheck), com::view(StringMatch), mode(Compare));
     });
 }
 
@@ -104,7 +101,7 @@ HRESULT CDataStructures3::lrkReplaceChar(LONG StartPos, BSTR* StringCheck, short
 HRESULT CDataStructures3::lrkMidAscW(BSTR* StringCheck, LONG Position, short* result) {
     return traps(result, [&] {
         *result = 0;
-        *result = text::lrkMidAscW(units(StringCheck), Position);
+        *result = text::lrkMidAscW(com::view(StringCheck), Position);
     });
 }
 
@@ -112,7 +109,7 @@ HRESULT CDataStructures3::lrkInChar(LONG StartPos, BSTR* StringCheck, short Char
                                     LONG* result) {
     return traps(result, [&] {
         *result = -1;
-        *result = text::lrkInChar(StartPos, units(StringCheck), CharMatch, mode(Compare));
+        *result = text::lrkInChar(StartPos, com::view(StringCheck), CharMatch, mode(Compare));
     });
 }
 
@@ -120,7 +117,7 @@ HRESULT CDataStructures3::lrkInCharRev(BSTR* StringCheck, short CharMatch, VbCom
                                        LONG* result) {
     return traps(result, [&] {
         *result = -1;
-        *result = text::lrkInCharRev(units(StringCheck), CharMatch, mode(Compare), StartPos);
+        *result = text::lrkInCharRev(com::view(StringCheck), CharMatch, mode(Compare), StartPos);
     });
 }
 
@@ -128,7 +125,7 @@ HRESULT CDataStructures3::FastTokenize(BSTR* StringCheck, short Delimiter, LONG,
                                        SAFEARRAY** result) {
     return traps(result, [&] {
         *result = nullptr;
-        Units source = units(StringCheck);
+        Units source = com::view(StringCheck);
         *result = toStringArray(source, text::FastTokenize(source, Delimiter, mode(Compare)));
     });
 }
@@ -137,20 +134,20 @@ HRESULT CDataStructures3::FastSplit2(BSTR* StringCheck, short Delimiter, LONG, V
                                      VARIANT_BOOL HandleQuoted, SAFEARRAY** result) {
     return traps(result, [&] {
         *result = nullptr;
-        Units source = units(StringCheck);
+        Units source = com::view(StringCheck);
         *result = toStringArray(source, text::FastSplit2(source, Delimiter, mode(Compare), HandleQuoted != 0));
     });
 }
 
 HRESULT CDataStructures3::QuickMid(BSTR* StringCheck, LONG pos, VbCompareMethod Compare, short* result) {
-    return raises(result, [&] { *result = text::QuickMid(units(StringCheck), pos, mode(Compare)); });
+    return raises(result, [&] { *result = text::QuickMid(com::view(StringCheck), pos, mode(Compare)); });
 }
 
 HRESULT CDataStructures3::lrkInstrRev(BSTR* StringCheck, BSTR* StringMatch, LONG StartPos, VbCompareMethod Compare,
                                       LONG* result) {
     return raises(result, [&] {
         *result = 0;
-        *result = text::lrkInstrRev(units(StringCheck), units(StringMatch), StartPos, mode(Compare));
+        *result = text::lrkInstrRev(com::view(StringCheck), com::view(StringMatch), StartPos, mode(Compare));
     });
 }
 
@@ -158,7 +155,7 @@ HRESULT CDataStructures3::IsEqualString(BSTR* String1, BSTR* String2, VbCompareM
                                         VARIANT_BOOL* result) {
     return traps(result, [&] {
         *result = VARIANT_FALSE;
-        *result = variantBool(text::IsEqualString(units(String1), units(String2), mode(Compare)));
+        *result = com::variantBool(text::IsEqualString(com::view(String1), com::view(String2), mode(Compare)));
     });
 }
 
@@ -181,7 +178,7 @@ HRESULT CDataStructures3::lrkJoinCollections(_Collection* Collection1, _Collecti
 }
 
 HRESULT CDataStructures3::CompareStrings(BSTR* Elem1, BSTR* Elem2, LONG* result) {
-    return raises(result, [&] { *result = com::textCompare(units(Elem1), units(Elem2)); });
+    return raises(result, [&] { *result = com::textCompare(com::view(Elem1), com::view(Elem2)); });
 }
 
 }  // namespace lark::text

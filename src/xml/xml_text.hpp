@@ -1,0 +1,152 @@
+// The text core of the XML file and element classes: the written lines, and reading, navigating
+// and editing a loaded text through a stack of nested ranges. Portable (no Windows headers).
+// Positions in the level stack are 1-based code-unit positions, as the automation members see
+// them; spans handed out for elements are 0-based offsets into the text they were cut from.
+// Tag searches use lrkInstr in text mode (low byte of each unit, a..z folded).
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lark::xml {
+
+using Units = std::u16string_view;
+
+inline constexpr int32_t kIndentIncrement = 3;
+inline constexpr int32_t kMaxLevels = 50;
+inline constexpr int32_t kNoLongDefault = INT32_MIN;
+
+// A piece of a text: 0-based offset and length in code units.
+struct Span {
+    size_t offset;
+    size_t length;
+    friend bool operator==(const Span&, const Span&) = default;
+};
+
+// Tag names as written: only a..z are raised, like every other fold in the library.
+std::u16string upperCase(Units text);
+
+// The file name of a path read back: the text after its last backslash, "" without one.
+std::u16string fileNameAfterBackslash(Units path);
+
+// The loose number reading of property values: leading blanks skipped, the longest leading
+// number taken (&H and &O prefixes too), 0 when nothing is numeric.
+double leadingNumber(Units text);
+
+// leadingNumber rounded half to even; 0 outside the Long range.
+int32_t toLong(Units text);
+
+// True/False in any case, or a whole number text (0 is False); nothing when not convertible.
+std::optional<bool> toBoolean(Units text);
+
+// Produces the lines of a file being written, each ended by CR LF, and keeps the indent.
+// A negative indent raises error 5 when a line is made; the indent change of WriteCloseTag
+// stands even then.
+class Writer {
+public:
+    int32_t Indent() const { return indent_; }
+    void SetIndent(int32_t value) { indent_ = value; }
+    // Back to the state of a newly opened output file.
+    void Reset() { indent_ = 0; }
+
+    std::u16string WriteAnnouncementTag() const;
+    std::u16string WriteOpenTag(Units tagName);
+    std::u16string WriteCloseTag(Units tagName);
+    std::u16string WriteProperty(Units propertyName, Units propertyValue) const;
+
+private:
+    std::u16string line(Units body) const;
+    int32_t indent_ = 0;
+};
+
+// Name/value pairs listed by ReadAllProperties.
+struct PropertyList {
+    std::vector<std::u16string> names;
+    std::vector<std::u16string> values;
+};
+
+// The loaded text of a file and its level stack. Every reading and editing member traps its
+// errors and returns what it reached, so the automation class only converts arguments.
+class Document {
+public:
+    // Replaces the text and starts at level 1 (the whole text). False for a text too long for
+    // 32-bit positions; the document is then left as it was.
+    bool Load(std::u16string text);
+
+    const std::u16string& Content() const { return content_; }
+    // 0 before any text is loaded, 51 after a failed attempt to enter a 51st level.
+    int32_t Level() const { return level_; }
+    // The current range [start, end) in 1-based positions; nothing when no range exists.
+    std::optional<std::pair<int32_t, int32_t>> CurrentRange() const;
+
+    // Upper-cases tagName in place (the caller's variable changes too).
+    bool ReadWithinTags(std::u16string& tagName);
+    bool ReadWithinTagsOccurence(Units tagName, int32_t occurrence);
+    bool ReadUpOneLevel();
+
+    // value takes defaultValue first when that is not empty; it changes again only when found.
+    bool ReadProperty(Units propertyName, std::u16string& value, Units defaultValue = {}) const;
+    int32_t ReadPropertyLong(Units propertyName, int32_t defaultValue = kNoLongDefault) const;
+    // reference changes only when found and convertible.
+    bool ReadPropertyBoolean(Units propertyName, bool& reference) const;
+    // Lists the children of the current level, storing at most capacity pairs (the room of the
+    // caller's arrays). Returns the count, or -1 on failure with the pairs stored so far kept.
+    int32_t ReadAllProperties(size_t capacity, PropertyList& out) const;
+    int32_t CountTags(Units tagName) const;
+    // The inner texts of the successive tagName pairs of the current level, as spans of
+    // Content(). A pair with nothing between its tags gives an empty span.
+    std::vector<Span> Tags(Units tagName) const;
+
+    bool AppendTextWithinTag(Units textToInject);
+    bool DeleteCurrentSection();
+    // The text ReWrite puts in the file: the content and one CR LF.
+    std::u16string ReWriteText() const { return content_ + u"\r\n"; }
+
+private:
+    struct Pair {
+        int32_t open;   // position of the opening tag's "<"
+        int32_t inner;  // first position after the opening tag
+        int32_t close;  // position of the closing tag's "<"
+        int32_t after;  // first position after the closing tag
+    };
+    // The first pair of tags open/close from position from on, both starting before end.
+    std::optional<Pair> findPair(int32_t from, int32_t end, Units open, Units close) const;
+    bool push(const Pair& pair);
+
+    std::u16string content_;
+    int32_t level_ = 0;
+    std::array<int32_t, kMaxLevels> start_{};
+    std::array<int32_t, kMaxLevels> end_{};
+};
+
+// An element: its own copy of a span, so it outlives any edit of the text it was cut from.
+class Element {
+public:
+    enum class Kind {
+        Inner,   // made from a file level: the text between the tags
+        Tagged,  // made from another element: the span includes its tags
+    };
+
+    Element() = default;
+    Element(Units text, Span span, Kind kind);
+
+    Kind kind() const { return kind_; }
+    const std::u16string& Contents() const { return span_; }
+    std::u16string Value() const;
+    // A ">"-separated path of tag names; "" when any step is missing.
+    std::u16string GetProperty(Units propertyName) const;
+    // The successive tagName pairs of the span, tags included, as spans of Contents().
+    std::vector<Span> Tags(Units tagName) const;
+    Element Child(Span span) const { return Element(span_, span, Kind::Tagged); }
+
+private:
+    std::u16string span_;
+    Kind kind_ = Kind::Inner;
+};
+
+}  // namespace lark::xml
