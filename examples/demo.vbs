@@ -51,3 +51,44 @@ On Error Resume Next
 i = ds.lrkInstr(0, "abc", "b", 0)
 WScript.Echo "lrkInstr with start 0 raises error " & Err.Number & " from " & Err.Source & ": " & Err.Description
 On Error GoTo 0
+
+' CCommandLine: parameters of a command line, quotes honoured.
+Dim cl, line
+Set cl = CreateObject("LARKLIB8.CCommandLine")
+cl.CommandLine = "setup.exe /install ""C:\Program Files\App"" /quiet"
+line = ""
+For i = 1 To cl.ParameterCount
+    line = line & "[" & cl.Parameter(i) & "]"
+Next
+WScript.Echo "CCommandLine: " & cl.ParameterCount & " parameters " & line & ", malformed " & cl.Malformed
+
+' CServicesInputOutput: sort names and sizes together; the bounds come back in l and r.
+Dim io, names, sizes, l, r
+Set io = CreateObject("LARKLIB8.CServicesInputOutput")
+names = Array("pear", "Apple", "fig")
+sizes = Array(3, 1, 2)
+io.QuickSortStringLong names, sizes
+line = ""
+For i = 0 To 2
+    line = line & names(i) & "=" & sizes(i) & " "
+Next
+WScript.Echo "QuickSortStringLong: " & line
+l = -1: r = -1
+io.QuickSort names, l, r
+WScript.Echo "QuickSort wrote back the bounds " & l & " to " & r
+
+' CServicesFileNames2 and CServicesSpecialFolders2: path names and the shell's folders.
+Dim fn, sf, p
+Set fn = CreateObject("LARKLIB8.CServicesFileNames2")
+Set sf = CreateObject("LARKLIB8.CServicesSpecialFolders2")
+p = "file:///C:/My%20Files/report.txt"
+fn.FixFileProtocol p
+WScript.Echo "FixFileProtocol: " & p & " (base name " & fn.GetBaseName(p) & ", extension " & fn.ExtensionFromPath(p) & ")"
+p = sf.DocumentsPath & "letters\a.txt"
+WScript.Echo "BeautifyPath: " & fn.BeautifyPath(p)
+p = "a:b?.txt"
+WScript.Echo "ValidateFileName(""a:b?.txt"", True) = " & fn.ValidateFileName(p, True) & " -> " & p
+
+Dim dep
+Set dep = CreateObject("LARKLIB8.CDeploy2")
+WScript.Echo "CDeploy2: XP or later " & dep.IsWindowsXP & ", 9x " & dep.IsWindows9x & ", Unicode " & dep.IsUnicodeSystem & ", 32-bit on 64-bit " & dep.Is64bit
