@@ -1,5 +1,6 @@
 #include "xml/xml_text.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -21,13 +22,19 @@ constexpr size_t kMaxContent = static_cast<size_t>(std::numeric_limits<int32_t>:
 int32_t len32(Units s) { return static_cast<int32_t>(s.size()); }
 
 // lrkInstr in text mode, 0 when the start lies past the text (a range may after edits).
-int32_t find(int32_t start, Units textToSearch, Units pattern) {
+int32_t plainFind(int32_t start, Units textToSearch, Units pattern) {
     if (start < 1 || start > len32(textToSearch)) return 0;
     return text::lrkInstr(start, textToSearch, pattern, kTextCompare);
 }
 
-std::u16string openTag(Units name) { return u"<" + std::u16string(name) + u">"; }
-std::u16string closeTag(Units name) { return u"</" + std::u16string(name) + u">"; }
+std::u16string wrap(Units before, Units name) {
+    std::u16string out;
+    out.reserve(before.size() + name.size() + 1);
+    out.append(before).append(name).push_back(u'>');
+    return out;
+}
+std::u16string openTag(Units name) { return wrap(u"<", name); }
+std::u16string closeTag(Units name) { return wrap(u"</", name); }
 
 // The unit at a 1-based position (caller keeps it in range).
 char16_t at(Units s, int32_t pos) { return s[static_cast<size_t>(pos - 1)]; }
@@ -52,7 +59,8 @@ int hexDigit(char16_t c) {
 double parseNumber(Units s, size_t& consumed) {
     consumed = 0;
     size_t i = 0;
-    while (i < s.size() && isBlank(s[i])) ++i;
+    while (i < s.size() && isBlank(s[i]))
+        ++i;
     if (i + 1 < s.size() && s[i] == u'&') {
         const char16_t kind = static_cast<char16_t>(s[i + 1] | 0x20);
         if (kind == u'h' || kind == u'o') {
@@ -80,10 +88,12 @@ double parseNumber(Units s, size_t& consumed) {
         ++j;
     }
     size_t digits = 0;
-    for (; j < s.size() && isDigit(s[j]); ++j, ++digits) ascii += static_cast<char>(s[j]);
+    for (; j < s.size() && isDigit(s[j]); ++j, ++digits)
+        ascii += static_cast<char>(s[j]);
     if (j < s.size() && s[j] == u'.') {
         ascii += '.';
-        for (++j; j < s.size() && isDigit(s[j]); ++j, ++digits) ascii += static_cast<char>(s[j]);
+        for (++j; j < s.size() && isDigit(s[j]); ++j, ++digits)
+            ascii += static_cast<char>(s[j]);
     }
     if (digits == 0) return 0;
     if (j < s.size() && ((s[j] | 0x20) == u'e' || (s[j] | 0x20) == u'd')) {
@@ -91,7 +101,8 @@ double parseNumber(Units s, size_t& consumed) {
         std::string exponent = "e";
         if (k < s.size() && (s[k] == u'+' || s[k] == u'-')) exponent += static_cast<char>(s[k++]);
         const size_t first = k;
-        for (; k < s.size() && isDigit(s[k]); ++k) exponent += static_cast<char>(s[k]);
+        for (; k < s.size() && isDigit(s[k]); ++k)
+            exponent += static_cast<char>(s[k]);
         if (k > first) {
             ascii += exponent;
             j = k;
@@ -104,8 +115,7 @@ double parseNumber(Units s, size_t& consumed) {
     if (ec == std::errc::result_out_of_range) {
         // Only a negative exponent can make a value too small; it rounds to 0.
         if (ascii.find("e-") != std::string::npos) return 0;
-        return ascii[0] == '-' ? -std::numeric_limits<double>::infinity()
-                               : std::numeric_limits<double>::infinity();
+        return ascii[0] == '-' ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
     }
     return ec == std::errc() ? value : 0;
 }
@@ -174,11 +184,40 @@ std::u16string Writer::WriteProperty(Units propertyName, Units propertyValue) co
     return line(openTag(name) + std::u16string(propertyValue) + closeTag(name));
 }
 
+// ---- TagIndex ----
+
+int32_t TagIndex::find(Units source, int32_t start, Units pattern) {
+    if (source.size() < threshold_ || pattern.empty()) return plainFind(start, source, pattern);
+    if (start < 1 || start > len32(source)) return 0;
+    // The key is the pattern as lrkInstr compares it: low bytes, a..z folded.
+    std::u16string key(pattern.size(), u'\0');
+    std::transform(pattern.begin(), pattern.end(), key.begin(), [](char16_t c) {
+        const auto low = static_cast<char16_t>(c & 0xFF);
+        return (low >= u'a' && low <= u'z') ? static_cast<char16_t>(low - 32) : low;
+    });
+    // Memory stays within a few times the text: too many patterns, or more positions than the
+    // text has units (overlapping matches of many patterns), start the cache afresh.
+    if ((entries_.size() >= kMaxPatterns || stored_ > source.size()) && entries_.find(key) == entries_.end()) clear();
+    Entry& entry = entries_[key];
+    if (!entry.built) {
+        if (++entry.uses < 2) return plainFind(start, source, pattern);
+        for (int32_t p = plainFind(1, source, pattern); p > 0; p = plainFind(p + 1, source, pattern))
+            entry.positions.push_back(p);
+        entry.built = true;
+        stored_ += entry.positions.size();
+    }
+    const auto it = std::lower_bound(entry.positions.begin(), entry.positions.end(), start);
+    return it == entry.positions.end() ? 0 : *it;
+}
+
 // ---- Document ----
+
+int32_t Document::locate(int32_t start, Units pattern) const { return index_.find(content_, start, pattern); }
 
 bool Document::Load(std::u16string source) {
     if (source.size() > kMaxContent) return false;
     content_ = std::move(source);
+    index_.clear();
     level_ = 1;
     start_[0] = 1;
     end_[0] = len32(content_) + 1;
@@ -190,12 +229,11 @@ std::optional<std::pair<int32_t, int32_t>> Document::CurrentRange() const {
     return std::pair{start_[static_cast<size_t>(level_ - 1)], end_[static_cast<size_t>(level_ - 1)]};
 }
 
-std::optional<Document::Pair> Document::findPair(int32_t from, int32_t end, Units open,
-                                                 Units close) const {
-    const int32_t o = find(from, content_, open);
+std::optional<Document::Pair> Document::findPair(int32_t from, int32_t end, Units open, Units close) const {
+    const int32_t o = locate(from, open);
     if (o == 0 || o >= end) return std::nullopt;
     const int32_t inner = o + len32(open);
-    const int32_t c = find(inner, content_, close);
+    const int32_t c = locate(inner, close);
     if (c == 0 || c >= end) return std::nullopt;
     return Pair{o, inner, c, c + len32(close)};
 }
@@ -251,8 +289,7 @@ bool Document::ReadProperty(Units propertyName, std::u16string& value, Units def
         if (!defaultValue.empty()) value = defaultValue;
         const auto range = CurrentRange();
         if (!range) return;
-        const auto pair = findPair(range->first, range->second, openTag(propertyName),
-                                   closeTag(propertyName));
+        const auto pair = findPair(range->first, range->second, openTag(propertyName), closeTag(propertyName));
         if (!pair) return;
         value = slice(content_, pair->inner, pair->close - pair->inner);
         result = true;
@@ -290,7 +327,7 @@ int32_t Document::ReadAllProperties(size_t capacity, PropertyList& out) const {
             if (gt < 1 || gt >= end) return;
             const Units name = slice(content_, lt + 1, gt - lt - 1);
             const std::u16string close = closeTag(name);
-            const int32_t c = find(gt, content_, close);
+            const int32_t c = locate(gt, close);
             if (c == 0 || c >= end) return;
             if (out.names.size() >= capacity) return;
             out.names.emplace_back(name);
@@ -325,8 +362,7 @@ std::vector<Span> Document::Tags(Units tagName) const {
         const std::u16string open = openTag(tagName), close = closeTag(tagName);
         int32_t from = range->first;
         while (const auto pair = findPair(from, range->second, open, close)) {
-            spans.push_back({static_cast<size_t>(pair->inner - 1),
-                             static_cast<size_t>(pair->close - pair->inner)});
+            spans.push_back({static_cast<size_t>(pair->inner - 1), static_cast<size_t>(pair->close - pair->inner)});
             from = pair->after;
         }
     });
@@ -340,6 +376,7 @@ bool Document::AppendTextWithinTag(Units textToInject) {
         if (!range) return;
         const int32_t e = range->second;
         if (e < 4 || e - 4 > len32(content_)) return;
+        index_.clear();
         content_.insert(static_cast<size_t>(e - 4), textToInject);
         result = true;
     });
@@ -376,6 +413,7 @@ bool Document::DeleteCurrentSection() {
             from = cr + 1;
         }
         if (after < 1) return;
+        index_.clear();
         content_.erase(static_cast<size_t>(before - 1), static_cast<size_t>(after - before));
         result = true;
     });
@@ -417,13 +455,12 @@ std::u16string Element::GetProperty(Units propertyName) const {
         size_t partStart = 0;
         for (;;) {
             const size_t sep = propertyName.find(u'>', partStart);
-            const Units part = propertyName.substr(partStart, sep == Units::npos ? Units::npos
-                                                                                 : sep - partStart);
+            const Units part = propertyName.substr(partStart, sep == Units::npos ? Units::npos : sep - partStart);
             const std::u16string open = openTag(part);
-            const int32_t o = find(regionStart, span_, open);
+            const int32_t o = plainFind(regionStart, span_, open);
             if (o == 0 || o >= limit) return;
             const int32_t inner = o + len32(open);
-            const int32_t c = find(inner, span_, closeTag(part));
+            const int32_t c = plainFind(inner, span_, closeTag(part));
             if (c == 0) return;
             if (sep == Units::npos) {
                 result = slice(span_, inner, c - inner);
@@ -443,9 +480,9 @@ std::vector<Span> Element::Tags(Units tagName) const {
         const std::u16string open = openTag(tagName), close = closeTag(tagName);
         int32_t from = 1;
         for (;;) {
-            const int32_t o = find(from, span_, open);
+            const int32_t o = plainFind(from, span_, open);
             if (o == 0) return;
-            const int32_t c = find(o + len32(open), span_, close);
+            const int32_t c = plainFind(o + len32(open), span_, close);
             if (c == 0) return;
             const int32_t after = c + len32(close);
             spans.push_back({static_cast<size_t>(o - 1), static_cast<size_t>(after - o)});

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace lark::xml {
@@ -64,6 +65,36 @@ private:
     int32_t indent_ = 0;
 };
 
+// Remembers where each searched tag occurs in a large text, so that repeated lookups (an
+// occurrence walk, a property read per setting) do not scan the text again. A pattern is indexed
+// on its second search; results equal those of lrkInstr in text mode. It serves one text:
+// clear() whenever that text changes.
+class TagIndex {
+public:
+    // Texts shorter than this are always searched directly.
+    static constexpr size_t kDefaultThreshold = size_t{1} << 16;
+
+    void clear() {
+        entries_.clear();
+        stored_ = 0;
+    }
+    void setThreshold(size_t units) { threshold_ = units; }
+    // The first match of pattern at or after start (1-based), 0 when there is none.
+    int32_t find(Units text, int32_t start, Units pattern);
+
+private:
+    struct Entry {
+        uint32_t uses = 0;
+        bool built = false;
+        std::vector<int32_t> positions;
+    };
+    // Bounds the memory a caller searching many different names can take.
+    static constexpr size_t kMaxPatterns = 256;
+    std::unordered_map<std::u16string, Entry> entries_;
+    size_t stored_ = 0;  // positions held by all entries
+    size_t threshold_ = kDefaultThreshold;
+};
+
 // Name/value pairs listed by ReadAllProperties.
 struct PropertyList {
     std::vector<std::u16string> names;
@@ -107,6 +138,9 @@ public:
     // The text ReWrite puts in the file: the content and one CR LF.
     std::u16string ReWriteText() const { return content_ + u"\r\n"; }
 
+    // The text length from which tag positions are indexed (for tests of the index).
+    void SetIndexThreshold(size_t units) { index_.setThreshold(units); }
+
 private:
     struct Pair {
         int32_t open;   // position of the opening tag's "<"
@@ -117,11 +151,14 @@ private:
     // The first pair of tags open/close from position from on, both starting before end.
     std::optional<Pair> findPair(int32_t from, int32_t end, Units open, Units close) const;
     bool push(const Pair& pair);
+    int32_t locate(int32_t start, Units pattern) const;
 
     std::u16string content_;
     int32_t level_ = 0;
     std::array<int32_t, kMaxLevels> start_{};
     std::array<int32_t, kMaxLevels> end_{};
+    // A cache of the content: reading members stay const, and an object is used by one thread.
+    mutable TagIndex index_;
 };
 
 // An element: its own copy of a span, so it outlives any edit of the text it was cut from.
