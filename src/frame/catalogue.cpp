@@ -8,6 +8,7 @@
 #include "files/CServicesFileNames2.hpp"
 #include "files/CServicesSpecialFolders2.hpp"
 #include "sysinfo/CDeploy2.hpp"
+#include "xml/CXMLFile.hpp"
 
 namespace lark::com {
 
@@ -38,7 +39,7 @@ const ClassEntry kClasses[] = {
     {L"CVersion", &CLSID_CVersion, &IID__CVersion, &createObject<BareClass<_CVersion>>},
     {L"IObjectSubclass", &CLSID_IObjectSubclass, &IID__IObjectSubclass, nullptr},
     {L"CCommonDialog2", &CLSID_CCommonDialog2, &IID__CCommonDialog2, &createObject<BareClass<_CCommonDialog2>>},
-    {L"CXMLFile", &CLSID_CXMLFile, &IID__CXMLFile, &createObject<BareClass<_CXMLFile>>},
+    {L"CXMLFile", &CLSID_CXMLFile, &IID__CXMLFile, &createObject<xml::CXMLFile>},
     {L"CXMLElement", &CLSID_CXMLElement, &IID__CXMLElement, nullptr},
     {L"CServicesInputOutput", &CLSID_CServicesInputOutput, &IID__CServicesInputOutput,
      &createObject<text::CServicesInputOutput>},
