@@ -339,20 +339,7 @@ int32_t Document::ReadAllProperties(size_t capacity, PropertyList& out) const {
     return result;
 }
 
-int32_t Document::CountTags(Units tagName) const {
-    int32_t count = 0;
-    stopOnError([&] {
-        const auto range = CurrentRange();
-        if (!range) return;
-        const std::u16string open = openTag(tagName), close = closeTag(tagName);
-        int32_t from = range->first;
-        while (const auto pair = findPair(from, range->second, open, close)) {
-            ++count;
-            from = pair->after;
-        }
-    });
-    return count;
-}
+int32_t Document::CountTags(Units tagName) const { return static_cast<int32_t>(Tags(tagName).size()); }
 
 std::vector<Span> Document::Tags(Units tagName) const {
     std::vector<Span> spans;
