@@ -17,10 +17,11 @@ file(MAKE_DIRECTORY ${LARK_GEN})
 add_custom_command(
     OUTPUT ${LARK_GEN}/LARKLIB8.tlb ${LARK_GEN}/LARKLIB8.h ${LARK_GEN}/LARKLIB8_i.c
     COMMAND ${LARK_WIDL} ${LARK_WIDL_FLAGS} -t -o ${LARK_GEN}/LARKLIB8.tlb ${LARK_IDL}
+    COMMAND perl ${PROJECT_SOURCE_DIR}/cmake/empty_string_defaults.pl ${LARK_GEN}/LARKLIB8.tlb
     COMMAND ${LARK_WIDL} ${LARK_WIDL_FLAGS} -h -o ${LARK_GEN}/LARKLIB8.h ${LARK_IDL}
     COMMAND ${CMAKE_COMMAND} -DHEADER=${LARK_GEN}/LARKLIB8.h -P ${PROJECT_SOURCE_DIR}/cmake/strip_pointer_defaults.cmake
     COMMAND ${LARK_WIDL} ${LARK_WIDL_FLAGS} -u -o ${LARK_GEN}/LARKLIB8_i.c ${LARK_IDL}
-    DEPENDS ${LARK_IDL}
+    DEPENDS ${LARK_IDL} ${PROJECT_SOURCE_DIR}/cmake/empty_string_defaults.pl
     COMMENT "Compiling the type library (${LARK_ARCH})")
 add_custom_target(lark_idl DEPENDS ${LARK_GEN}/LARKLIB8.tlb ${LARK_GEN}/LARKLIB8.h)
 

@@ -60,16 +60,6 @@ T* variable(T* v) {
     return v;
 }
 
-// An optional String argument: missing (or Empty/Null) reads as "".
-std::u16string optionalText(const VARIANT* argument) {
-    if (!argument) return {};
-    const VARIANT* v = argument->vt == (VT_BYREF | VT_VARIANT) ? argument->pvarVal : argument;
-    if (v->vt == VT_ERROR || v->vt == VT_EMPTY || v->vt == VT_NULL) return {};
-    com::unique_variant text;
-    com::check(VariantChangeType(&text, const_cast<VARIANT*>(v), 0, VT_BSTR));
-    return std::u16string(com::view(text.bstrVal));
-}
-
 }  // namespace
 
 void CXMLFile::put(std::u16string_view line) {
@@ -166,12 +156,12 @@ HRESULT CXMLFile::ReadUpOneLevel(VARIANT_BOOL* result) {
     });
 }
 
-HRESULT CXMLFile::ReadProperty(BSTR* PropertyName, BSTR* PropertyValue, VARIANT* DefaultValue,
+HRESULT CXMLFile::ReadProperty(BSTR* PropertyName, BSTR* PropertyValue, BSTR* DefaultValue,
                                VARIANT_BOOL* result) {
     return traps(result, [&] {
         *result = VARIANT_FALSE;
         BSTR* target = variable(PropertyValue);
-        const std::u16string defaultText = optionalText(DefaultValue);
+        const std::u16string defaultText(com::view(DefaultValue));
         const std::u16string original(com::view(*target));
         std::u16string value = original;
         const bool found = document_.ReadProperty(com::view(PropertyName), value, defaultText);

@@ -24,7 +24,7 @@ public:
     HRESULT STDMETHODCALLTYPE ReadWithinTagsOccurence(BSTR* TagName, LONG* OccurenceNumber,
                                                       VARIANT_BOOL* result) override;
     HRESULT STDMETHODCALLTYPE ReadUpOneLevel(VARIANT_BOOL* result) override;
-    HRESULT STDMETHODCALLTYPE ReadProperty(BSTR* PropertyName, BSTR* PropertyValue, VARIANT* DefaultValue,
+    HRESULT STDMETHODCALLTYPE ReadProperty(BSTR* PropertyName, BSTR* PropertyValue, BSTR* DefaultValue,
                                            VARIANT_BOOL* result) override;
     HRESULT STDMETHODCALLTYPE ReadPropertyLong(BSTR* PropertyName, LONG* DefaultValue, LONG* result) override;
     HRESULT STDMETHODCALLTYPE ReadPropertyBoolean(BSTR* PropertyName, VARIANT_BOOL* PropertyReference,

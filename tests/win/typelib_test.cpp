@@ -56,12 +56,15 @@ std::vector<Parameter> parametersOf(ITypeInfo* dispatch, const wchar_t* member) 
                 Parameter param{str(names[p + 1]), passedByReference(info.get(), e.tdesc),
                                 (e.paramdesc.wParamFlags & PARAMFLAG_FOPT) != 0, L""};
                 if (e.paramdesc.wParamFlags & PARAMFLAG_FHASDEFAULT) {
-                    // Shown as the parameter's own type shows it: a Boolean as False or True.
+                    // Shown as the parameter's own type shows it: a Boolean as False or True, a
+                    // String in quotes.
+                    const TYPEDESC& own = e.tdesc.vt == VT_PTR ? *e.tdesc.lptdesc : e.tdesc;
+                    const VARTYPE vt = own.vt == VT_USERDEFINED ? VARTYPE(VT_I4) : own.vt;
                     unique_variant typed, text;
-                    VARTYPE own = e.tdesc.vt == VT_USERDEFINED ? VARTYPE(VT_I4) : e.tdesc.vt;
-                    VariantChangeType(&typed, &e.paramdesc.pparamdescex->varDefaultValue, 0, own);
+                    VariantChangeType(&typed, &e.paramdesc.pparamdescex->varDefaultValue, 0, vt);
                     VariantChangeType(&text, &typed, VARIANT_ALPHABOOL, VT_BSTR);
                     param.defaultValue = str(text.bstrVal);
+                    if (vt == VT_BSTR) param.defaultValue = L"\"" + param.defaultValue + L"\"";
                 }
                 out.push_back(param);
             }
@@ -99,6 +102,17 @@ TEST(TypeLibrary, StringMembersKeepTheirNamesPassingAndDefaults) {
     EXPECT_EQ(L"ByRef strArray; ByRef Size; ", describe(parametersOf(ds.get(), L"ValidateStringVector")));
     EXPECT_EQ(L"ByVal Collection1; ByVal Collection2; ", describe(parametersOf(ds.get(), L"lrkJoinCollections")));
     EXPECT_EQ(L"ByRef Text; ", describe(parametersOf(ds.get(), L"StripQuotes")));
+}
+
+TEST(TypeLibrary, SettingsReadersTakeTypedByRefDefaults) {
+    ComPtr<ITypeLib> library;
+    ASSERT_EQ(S_OK, LoadRegTypeLib(kLibraryId, 1, 0, 1033, library.put()));
+    ComPtr<ITypeInfo> xml = typeNamed(library.get(), L"_CXMLFile");
+    ASSERT_TRUE(xml);
+    EXPECT_EQ(L"ByRef PropertyName; ByRef PropertyValue; ByRef DefaultValue Optional = \"\"; ",
+              describe(parametersOf(xml.get(), L"ReadProperty")));
+    EXPECT_EQ(L"ByRef PropertyName; ByRef DefaultValue Optional = -2147483648; ",
+              describe(parametersOf(xml.get(), L"ReadPropertyLong")));
 }
 
 TEST(TypeLibrary, LibraryIdentityAndEnumerations) {

@@ -173,8 +173,8 @@ TEST_F(XmlFile, ReadsBackAtSeveralDepths) {
 
     // ReadProperty: the default is taken first, and a miss keeps it.
     Text value(L"old");
-    unique_variant defaultText = vStr(L"dflt");
-    EXPECT_EQ(VARIANT_FALSE, got(reader->ReadProperty(missing.ref(), value.ref(), &defaultText, &ok), ok));
+    Text defaultText(L"dflt");
+    EXPECT_EQ(VARIANT_FALSE, got(reader->ReadProperty(missing.ref(), value.ref(), defaultText.ref(), &ok), ok));
     EXPECT_EQ(L"dflt", value.text());
     Text value2(L"old");
     EXPECT_EQ(VARIANT_FALSE, got(reader->ReadProperty(missing.ref(), value2.ref(), nullptr, &ok), ok));
