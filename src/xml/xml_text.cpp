@@ -1,12 +1,19 @@
 #include "xml/xml_text.hpp"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
+#include <utility>
 #include <charconv>
 #include <cmath>
 #include <limits>
 
 #include "frame/error.hpp"
 #include "text/strings.hpp"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace lark::xml {
 namespace {
@@ -186,28 +193,212 @@ std::u16string Writer::WriteProperty(Units propertyName, Units propertyValue) co
 
 // ---- TagIndex ----
 
-int32_t TagIndex::find(Units source, int32_t start, Units pattern) {
-    if (source.size() < threshold_ || pattern.empty()) return plainFind(start, source, pattern);
-    if (start < 1 || start > len32(source)) return 0;
-    // The key is the pattern as lrkInstr compares it: low bytes, a..z folded.
-    std::u16string key(pattern.size(), u'\0');
-    std::transform(pattern.begin(), pattern.end(), key.begin(), [](char16_t c) {
-        const auto low = static_cast<char16_t>(c & 0xFF);
-        return (low >= u'a' && low <= u'z') ? static_cast<char16_t>(low - 32) : low;
-    });
-    // Memory stays within a few times the text: too many patterns, or more positions than the
-    // text has units (overlapping matches of many patterns), start the cache afresh.
-    if ((entries_.size() >= kMaxPatterns || stored_ > source.size()) && entries_.find(key) == entries_.end()) clear();
-    Entry& entry = entries_[key];
-    if (!entry.built) {
-        if (++entry.uses < 2) return plainFind(start, source, pattern);
-        for (int32_t p = plainFind(1, source, pattern); p > 0; p = plainFind(p + 1, source, pattern))
-            entry.positions.push_back(p);
-        entry.built = true;
-        stored_ += entry.positions.size();
+namespace {
+
+// A unit as lrkInstr's text mode compares it: the low byte, a..z raised.
+uint8_t folded(char16_t c) {
+    const auto low = static_cast<uint8_t>(c & 0xFF);
+    return (low >= 'a' && low <= 'z') ? static_cast<uint8_t>(low - 32) : low;
+}
+
+// A pattern the index can answer: "<", at most kMaxTagUnits units, and its only ">" at the end.
+bool isSingleTag(Units pattern) {
+    if (pattern.size() < 2 || pattern.size() > TagIndex::kMaxTagUnits) return false;
+    if (folded(pattern.front()) != '<' || folded(pattern.back()) != '>') return false;
+    return std::none_of(pattern.begin(), pattern.end() - 1, [](char16_t c) { return folded(c) == '>'; });
+}
+
+// Tags of up to 16 units (nearly all) are hashed from their folded bytes as two 64-bit words,
+// zero-padded, which the vector path below reads in one go; longer ones byte by byte.
+constexpr size_t kShortTag = 16;
+
+uint32_t shortTagHash(const uint8_t* bytes, size_t length) {
+    uint64_t lo = 0, hi = 0;
+    std::memcpy(&lo, bytes, 8);
+    std::memcpy(&hi, bytes + 8, 8);
+    uint64_t h = (lo * 0x9E3779B97F4A7C15ull) ^ (hi * 0xC2B2AE3D27D4EB4Full) ^ length;
+    h ^= h >> 29;
+    h *= 0xBF58476D1CE4E5B9ull;
+    return static_cast<uint32_t>(h >> 32);
+}
+
+uint32_t tagHash(Units tag) {
+    if (tag.size() <= kShortTag) {
+        uint8_t bytes[kShortTag] = {};
+        for (size_t k = 0; k < tag.size(); ++k) bytes[k] = folded(tag[k]);
+        return shortTagHash(bytes, tag.size());
     }
-    const auto it = std::lower_bound(entry.positions.begin(), entry.positions.end(), start);
-    return it == entry.positions.end() ? 0 : *it;
+    uint32_t hash = 2166136261u;  // FNV-1a
+    for (char16_t c : tag) hash = (hash ^ folded(c)) * 16777619u;
+    return hash;
+}
+
+// The length of the tag opening at offset open (up to and including the first ">"), or 0 when
+// no ">" follows within kMaxTagUnits units.
+size_t tagLength(Units text, size_t open) {
+    const size_t limit = std::min(text.size(), open + TagIndex::kMaxTagUnits);
+    for (size_t k = open + 1; k < limit; ++k)
+        if (folded(text[k]) == '>') return k - open + 1;
+    return 0;
+}
+
+// The hash of the tag opening at offset open; false when no tag opens there. With SSE2, a tag
+// of up to 16 units away from the text's end is read with two loads.
+bool tagHashAt(Units text, size_t open, uint32_t& hash) {
+#if defined(__SSE2__)
+    if (text.size() - open >= kShortTag) {
+        const auto* units = reinterpret_cast<const __m128i*>(text.data() + open);
+        const __m128i lowByte = _mm_set1_epi16(0xFF);
+        const __m128i bytes = _mm_packus_epi16(_mm_and_si128(_mm_loadu_si128(units), lowByte),
+                                               _mm_and_si128(_mm_loadu_si128(units + 1), lowByte));
+        const __m128i lower = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8('a' - 1)),
+                                            _mm_cmplt_epi8(bytes, _mm_set1_epi8('z' + 1)));
+        const __m128i fold = _mm_sub_epi8(bytes, _mm_and_si128(lower, _mm_set1_epi8(32)));
+        const auto closing = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(fold, _mm_set1_epi8('>'))));
+        if (closing != 0) {
+            const auto length = static_cast<size_t>(std::countr_zero(closing)) + 1;
+            const __m128i index = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+            const __m128i keep = _mm_cmplt_epi8(index, _mm_set1_epi8(static_cast<char>(length)));
+            alignas(16) uint8_t out[kShortTag];
+            _mm_store_si128(reinterpret_cast<__m128i*>(out), _mm_and_si128(fold, keep));
+            hash = shortTagHash(out, length);
+            return true;
+        }
+    }
+#endif
+    const size_t length = tagLength(text, open);
+    if (length == 0) return false;
+    hash = tagHash(text.substr(open, length));
+    return true;
+}
+
+// Whether pattern lies at the 1-based position pos, compared as lrkInstr's text mode does.
+bool matchesAt(Units text, int32_t pos, Units pattern) {
+    const auto from = static_cast<size_t>(pos - 1);
+    if (from + pattern.size() > text.size()) return false;
+    for (size_t k = 0; k < pattern.size(); ++k)
+        if (folded(text[from + k]) != folded(pattern[k])) return false;
+    return true;
+}
+
+// Offsets of the units whose low byte is "<", in order: 16 units a step with SSE2.
+template <class Visit>
+void forEachOpeningBracket(Units text, Visit visit) {
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i lowByte = _mm_set1_epi16(0xFF), bracket = _mm_set1_epi16('<');
+    for (; i + 16 <= text.size(); i += 16) {
+        const auto* units = reinterpret_cast<const __m128i*>(text.data() + i);
+        const __m128i first = _mm_cmpeq_epi16(_mm_and_si128(_mm_loadu_si128(units), lowByte), bracket);
+        const __m128i second = _mm_cmpeq_epi16(_mm_and_si128(_mm_loadu_si128(units + 1), lowByte), bracket);
+        for (auto hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(first, second))); hits != 0;
+             hits &= hits - 1)
+            visit(i + static_cast<size_t>(std::countr_zero(hits)));
+    }
+#endif
+    for (; i < text.size(); ++i)
+        if ((text[i] & 0xFF) == '<') visit(i);
+}
+
+}  // namespace
+
+TagIndex::Group* TagIndex::groupOf(uint32_t hash, bool create) {
+    if (slots_.empty()) {
+        if (!create) return nullptr;
+        growSlots();
+    }
+    for (size_t mask = slots_.size() - 1, i = hash & mask;; i = (i + 1) & mask) {
+        const uint64_t slot = slots_[i];
+        if (slot >> 32 == hash && slot != 0) return &groups_[static_cast<uint32_t>(slot) - 1];
+        if (slot != 0) continue;
+        if (!create) return nullptr;
+        if ((groups_.size() + 1) * 2 > slots_.size()) {
+            growSlots();
+            return groupOf(hash, create);
+        }
+        groups_.emplace_back();
+        slots_[i] = uint64_t{hash} << 32 | groups_.size();
+        return &groups_.back();
+    }
+}
+
+// Doubles the table (at most half full) and puts every hash in again.
+void TagIndex::growSlots() {
+    std::vector<uint64_t> old = std::exchange(slots_, std::vector<uint64_t>(std::max<size_t>(64, slots_.size() * 2)));
+    const size_t mask = slots_.size() - 1;
+    for (uint64_t slot : old) {
+        if (slot == 0) continue;
+        size_t i = static_cast<uint32_t>(slot >> 32) & mask;
+        while (slots_[i] != 0) i = (i + 1) & mask;
+        slots_[i] = slot;
+    }
+}
+
+void TagIndex::build(Units text) {
+    clear();
+    // First the group and position of each tag in text order, counting each group's size ...
+    std::vector<uint64_t> tags;
+    tags.reserve(text.size() / 16);  // about one tag a line in a settings file
+    forEachOpeningBracket(text, [&](size_t open) {
+        uint32_t hash = 0;
+        if (!tagHashAt(text, open, hash)) return;
+        Group* group = groupOf(hash, true);
+        ++group->end;
+        tags.push_back(uint64_t{static_cast<uint32_t>(group - groups_.data())} << 32 | static_cast<uint32_t>(open + 1));
+    });
+    // ... then each group's place, and the positions dealt out to it, still in text order.
+    uint32_t total = 0;
+    for (Group& group : groups_) {
+        const uint32_t count = group.end;
+        group.begin = group.end = total;
+        total += count;
+    }
+    positions_.resize(tags.size());
+    for (uint64_t tag : tags) positions_[groups_[tag >> 32].end++] = static_cast<int32_t>(static_cast<uint32_t>(tag));
+    for (Group& group : groups_) group.last = group.end;
+    built_ = true;
+}
+
+TagIndex::Group* TagIndex::groupOf(Units pattern) {
+    for (const Recent& r : recent_)
+        if (!r.pattern.empty() && r.pattern == pattern) return r.group;
+    Recent& slot = recent_[nextRecent_++ % recent_.size()];
+    slot.pattern.assign(pattern);
+    slot.group = groupOf(tagHash(pattern), false);
+    return slot.group;
+}
+
+int32_t TagIndex::find(Units source, int32_t start, Units pattern) {
+    if (source.size() < threshold_ || !isSingleTag(pattern)) return plainFind(start, source, pattern);
+    if (start < 1 || start > len32(source)) return 0;
+    if (!built_) build(source);
+    Group* group = groupOf(pattern);
+    if (!group) return 0;
+    // The first position at or after start lies in [lo, hi): forward from the last answer in
+    // doubling steps when a walk moves on, else before it.
+    const int32_t* at = positions_.data();
+    uint32_t lo = group->begin, hi = group->end;
+    if (group->last < group->end) {
+        if (at[group->last] < start) {
+            lo = group->last + 1;
+            uint32_t step = 1;
+            while (step <= hi - lo && at[lo + step - 1] < start) {
+                lo += step;
+                step *= 2;
+            }
+            hi = std::min(hi, lo + step);
+        } else {
+            hi = group->last + 1;
+        }
+    }
+    // Tags that only share the hash are passed over.
+    for (const int32_t* p = std::lower_bound(at + lo, at + hi, start); p < at + group->end; ++p) {
+        if (matchesAt(source, *p, pattern)) {
+            group->last = static_cast<uint32_t>(p - at);
+            return *p;
+        }
+    }
+    return 0;
 }
 
 // ---- Document ----

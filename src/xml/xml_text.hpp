@@ -65,33 +65,56 @@ private:
     int32_t indent_ = 0;
 };
 
-// Remembers where each searched tag occurs in a large text, so that repeated lookups (an
-// occurrence walk, a property read per setting) do not scan the text again. A pattern is indexed
-// on its second search; results equal those of lrkInstr in text mode. It serves one text:
-// clear() whenever that text changes.
+// Remembers where every tag of a large text starts, so that lookups (an occurrence walk, a
+// property read per setting, at any depth) do not scan the text again. A tag is a "<" and the
+// units up to the next ">"; it is known by a hash of those units as lrkInstr's text mode sees
+// them (low byte, a..z folded). One pass over the text, on the first search, sorts the tag
+// positions into groups by hash, each group in text order: 4 bytes a tag and a few per distinct
+// tag, no copy of any text. A pattern that is not a single tag is searched directly. Every answer
+// equals lrkInstr's in text mode. It serves one text: clear() whenever that text changes.
 class TagIndex {
 public:
     // Texts shorter than this are always searched directly.
     static constexpr size_t kDefaultThreshold = size_t{1} << 16;
+    // Longer tags (brackets included) are not indexed, and patterns that long are searched directly.
+    static constexpr size_t kMaxTagUnits = 256;
 
     void clear() {
-        entries_.clear();
-        stored_ = 0;
+        built_ = false;
+        positions_.clear();
+        groups_.clear();
+        slots_.clear();
+        recent_ = {};
     }
     void setThreshold(size_t units) { threshold_ = units; }
     // The first match of pattern at or after start (1-based), 0 when there is none.
     int32_t find(Units text, int32_t start, Units pattern);
 
 private:
-    struct Entry {
-        uint32_t uses = 0;
-        bool built = false;
-        std::vector<int32_t> positions;
+    // The positions of one hash: positions_[begin, end), and where the last lookup ended, since
+    // walks move forward.
+    struct Group {
+        uint32_t begin = 0, end = 0, last = 0;
     };
-    // Bounds the memory a caller searching many different names can take.
-    static constexpr size_t kMaxPatterns = 256;
-    std::unordered_map<std::u16string, Entry> entries_;
-    size_t stored_ = 0;  // positions held by all entries
+    void build(Units text);
+    // The group of a hash; with create, a new empty group when there is none, else nullptr.
+    Group* groupOf(uint32_t hash, bool create);
+    void growSlots();
+    // The group of a single-tag pattern, nullptr when the text has no such tag; the last few
+    // patterns are remembered, since a walk asks for the same opening and closing tags in turn.
+    Group* groupOf(Units pattern);
+
+    struct Recent {
+        std::u16string pattern;
+        Group* group = nullptr;
+    };
+    std::array<Recent, 4> recent_;
+    size_t nextRecent_ = 0;
+
+    std::vector<int32_t> positions_;  // 1-based
+    std::vector<Group> groups_;
+    std::vector<uint64_t> slots_;  // open addressing: hash << 32 | group number + 1, 0 when free
+    bool built_ = false;
     size_t threshold_ = kDefaultThreshold;
 };
 

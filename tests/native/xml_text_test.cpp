@@ -593,8 +593,11 @@ namespace {
 
 // Random tag soup over a few names, with nesting, stray brackets and line breaks.
 u16string randomDocument(std::mt19937& rng, size_t pieces) {
-    const u16string parts[] = {u"<A>", u"</A>", u"<b>", u"</B>", u"<AB>",  u"</ab>",  u"<",
-                               u">",   u"\r\n", u"x",   u"12",   u"<<A>>", u"\u0141", u"   "};
+    // Units whose low byte is a bracket or a letter count as those; tags longer than 16 units
+    // take the index's other hash.
+    const u16string parts[] = {u"<A>", u"</A>", u"<b>",   u"</B>",   u"<AB>",   u"</ab>",
+                               u"<",   u">",    u"\r\n", u"x",      u"12",     u"<<A>>",
+                               u"\u0141", u"   ", u"\u013C", u"\u013E", u"<LONGER_THAN_SIXTEEN>"};
     u16string text;
     for (size_t i = 0; i < pieces; ++i)
         text += parts[rng() % std::size(parts)];
@@ -605,7 +608,8 @@ u16string randomDocument(std::mt19937& rng, size_t pieces) {
 
 TEST(XmlIndex, FindMatchesThePlainSearch) {
     std::mt19937 rng(7);
-    const u16string patterns[] = {u"<A>", u"</a>", u"<<", u"<AB>", u"\u0141", u"B>", u"<\u0141>", u"zz"};
+    const u16string patterns[] = {u"<A>", u"</a>", u"<<", u"<AB>", u"\u0141", u"B>", u"<\u0141>", u"zz",
+                                  u"\u013CA\u013E", u"<longer_than_sixteen>", u"<LONGER_THAN_SIXTEEN"};
     for (int round = 0; round < 40; ++round) {
         const u16string text = randomDocument(rng, 200 + rng() % 400);
         TagIndex index;
