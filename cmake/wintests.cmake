@@ -53,3 +53,7 @@ foreach(script ${LARK_SCRIPTS})
     add_test(NAME script_${name} COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine-script ${script})
     set_tests_properties(script_${name} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 120)
 endforeach()
+
+# The settings file the script client wrote must be well-formed XML to a real parser.
+add_test(NAME xmllint_settings COMMAND ${PROJECT_SOURCE_DIR}/scripts/check-xml settings lark_script_settings.xml)
+set_tests_properties(xmllint_settings PROPERTIES FIXTURES_REQUIRED wine DEPENDS script_xml_file.vbs TIMEOUT 60)

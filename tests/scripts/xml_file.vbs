@@ -2,8 +2,12 @@
 ' its own variables, enumerates Tags with For Each and follows GetProperty paths on elements.
 Option Explicit
 
-Dim path, xml, ok, tag, value, flag, element, count
-path = CreateObject("Scripting.FileSystemObject").GetSpecialFolder(2).Path & "\lark_script_settings.xml"
+Dim fso, folder, path, xml, ok, tag, value, flag, element, count, names(4), values(4)
+' The file stays for the well-formedness check that runs after this script.
+Set fso = CreateObject("Scripting.FileSystemObject")
+folder = "C:\larklib\written"
+If Not fso.FolderExists(folder) Then fso.CreateFolder folder
+path = folder & "\lark_script_settings.xml"
 
 Set xml = CreateObject("LARKLIB8.CXMLFile")
 WScript.Echo "open for writing: " & xml.OpenXMLFileForWriting(path) & " [" & xml.Filename & "]"
@@ -57,6 +61,13 @@ For Each element In xml.Tags("ITEM")
     WScript.Echo "  item " & count & ": " & element.GetProperty("name") & " size " & element.GetProperty("Size") & _
         " color [" & element.GetProperty("Color") & "]"
 Next
+' The pairs arrive from index 1, but an array of a script starts at 0 and cannot be given the
+' bounds 1 to N, so the count is the failure value -1.
+ok = xml.ReadWithinTags("item")
+count = xml.ReadAllProperties(names, values)
+WScript.Echo "ReadAllProperties: " & count & " " & names(1) & "=" & values(1) & " " & names(2) & "=" & values(2) & _
+    " [" & names(3) & "]"
+xml.ReadUpOneLevel
 WScript.Echo "second by key: " & xml.Tags("Item")("EL2").GetProperty("NAME")
 xml.ReadUpOneLevel
 Set element = xml.Tags("Recent")(1)
