@@ -287,24 +287,6 @@ TEST_F(XmlFile, ListsCountsAndHandsOutElements) {
     EXPECT_EQ((Strings{L"a", L"b", L"c"}), seen);
 }
 
-TEST_F(XmlFile, PathsOnElementsStayInsideTheirRegion) {
-    const std::wstring path = tempFile(L"lark_xml_paths.xml");
-    writeBytes(path, "<E><A><B>1</B></A><B>2</B></E><E><A></A><B>2</B></E>");
-    ASSERT_EQ(VARIANT_TRUE, open(xml.get(), path));
-    ComPtr<_Collection> es = tags(xml.get(), L"E");
-    LONG count = 0;
-    ASSERT_EQ(2, got(es->Count(&count), count));
-    Strings results;
-    for (LONG i = 1; i <= 2; ++i) {
-        unique_variant index = vLong(i), e, p = vStr(L"A>B");
-        ASSERT_EQ(S_OK, es->Item(&index, &e));
-        Call call = invoke(e.pdispVal, L"GetProperty", {&p});
-        EXPECT_EQ(S_OK, call.hr);
-        results.push_back(describe(call.result));
-    }
-    EXPECT_EQ((Strings{L"'1'", L"''"}), results);
-}
-
 TEST_F(XmlFile, EditsAreWrittenBackAndReadAgain) {
     const std::wstring path = tempFile(L"lark_xml_edit.xml");
     writeExample(path);
@@ -333,32 +315,6 @@ TEST_F(XmlFile, EditsAreWrittenBackAndReadAgain) {
     // With the path cleared, there is nowhere to write back.
     EXPECT_EQ(VARIANT_TRUE, got(again->CloseXMLFile(forreading, &ok), ok));
     EXPECT_EQ(VARIANT_FALSE, got(again->ReWrite(&ok), ok));
-}
-
-TEST_F(XmlFile, TheFiftyFirstLevelIsNeverEntered) {
-    std::string text;
-    for (int i = 1; i <= 52; ++i) text += "<L" + std::to_string(i) + ">\r\n";
-    for (int i = 52; i >= 1; --i) text += "</L" + std::to_string(i) + ">\r\n";
-    const std::wstring path = tempFile(L"lark_xml_deep.xml");
-    writeBytes(path, text);
-    ASSERT_EQ(VARIANT_TRUE, open(xml.get(), path));
-    int entered = 0;
-    while (entered < 60 && enter(xml.get(), (L"L" + std::to_wstring(entered + 1)).c_str())) ++entered;
-    EXPECT_EQ(49, entered) << "level 1 and 49 entered ones";
-    Text t(L"L51");
-    LONG count = -1;
-    EXPECT_EQ(0, got(xml->CountTags(t.ref(), &count), count)) << "no range at the 51st level";
-    EXPECT_EQ(L"<not found>", property(xml.get(), L"L51"));
-    ComPtr<_Collection> none = tags(xml.get(), L"L51");
-    ASSERT_TRUE(none);
-    EXPECT_EQ(0, got(none->Count(&count), count));
-    VARIANT_BOOL ok = VARIANT_FALSE;
-    EXPECT_EQ(VARIANT_TRUE, got(xml->ReadUpOneLevel(&ok), ok));
-    EXPECT_EQ(1, got(xml->CountTags(t.ref(), &count), count)) << "back at level 50";
-    EXPECT_FALSE(enter(xml.get(), L"L50")) << "the next is the 51st again";
-    EXPECT_EQ(VARIANT_TRUE, got(xml->ReadUpOneLevel(&ok), ok));
-    EXPECT_EQ(VARIANT_TRUE, got(xml->ReadUpOneLevel(&ok), ok));
-    EXPECT_TRUE(enter(xml.get(), L"L49")) << "a 50th level is allowed";
 }
 
 TEST_F(XmlFile, BadFilesAndMissingTextNeverCrash) {
