@@ -208,9 +208,15 @@ bool isSingleTag(Units pattern) {
     return std::none_of(pattern.begin(), pattern.end() - 1, [](char16_t c) { return folded(c) == '>'; });
 }
 
-// Tags of up to 16 units (nearly all) are hashed from their folded bytes as two 64-bit words,
-// zero-padded, which the vector path below reads in one go; longer ones byte by byte.
+// A tag as the index sees it: its length and hash, and for tags of up to 16 units (nearly all)
+// its folded bytes, zero-padded, from which the hash is made; longer tags are hashed unit by unit.
 constexpr size_t kShortTag = 16;
+
+struct Tag {
+    uint32_t hash = 0;
+    uint32_t length = 0;
+    alignas(16) uint8_t bytes[kShortTag] = {};
+};
 
 uint32_t shortTagHash(const uint8_t* bytes, size_t length) {
     uint64_t lo = 0, hi = 0;
@@ -222,15 +228,19 @@ uint32_t shortTagHash(const uint8_t* bytes, size_t length) {
     return static_cast<uint32_t>(h >> 32);
 }
 
-uint32_t tagHash(Units tag) {
+// The tag made of the units of tag, which end with its ">".
+Tag tagOf(Units tag) {
+    Tag out;
+    out.length = static_cast<uint32_t>(tag.size());
     if (tag.size() <= kShortTag) {
-        uint8_t bytes[kShortTag] = {};
-        for (size_t k = 0; k < tag.size(); ++k) bytes[k] = folded(tag[k]);
-        return shortTagHash(bytes, tag.size());
+        for (size_t k = 0; k < tag.size(); ++k) out.bytes[k] = folded(tag[k]);
+        out.hash = shortTagHash(out.bytes, tag.size());
+        return out;
     }
     uint32_t hash = 2166136261u;  // FNV-1a
     for (char16_t c : tag) hash = (hash ^ folded(c)) * 16777619u;
-    return hash;
+    out.hash = hash;
+    return out;
 }
 
 // The length of the tag opening at offset open (up to and including the first ">"), or 0 when
@@ -242,9 +252,9 @@ size_t tagLength(Units text, size_t open) {
     return 0;
 }
 
-// The hash of the tag opening at offset open; false when no tag opens there. With SSE2, a tag
-// of up to 16 units away from the text's end is read with two loads.
-bool tagHashAt(Units text, size_t open, uint32_t& hash) {
+// The tag opening at offset open; false when no tag opens there. With SSE2, a tag of up to 16
+// units away from the text's end is read with two loads.
+bool tagAt(Units text, size_t open, Tag& tag) {
 #if defined(__SSE2__)
     if (text.size() - open >= kShortTag) {
         const auto* units = reinterpret_cast<const __m128i*>(text.data() + open);
@@ -259,16 +269,16 @@ bool tagHashAt(Units text, size_t open, uint32_t& hash) {
             const auto length = static_cast<size_t>(std::countr_zero(closing)) + 1;
             const __m128i index = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
             const __m128i keep = _mm_cmplt_epi8(index, _mm_set1_epi8(static_cast<char>(length)));
-            alignas(16) uint8_t out[kShortTag];
-            _mm_store_si128(reinterpret_cast<__m128i*>(out), _mm_and_si128(fold, keep));
-            hash = shortTagHash(out, length);
+            _mm_store_si128(reinterpret_cast<__m128i*>(tag.bytes), _mm_and_si128(fold, keep));
+            tag.length = static_cast<uint32_t>(length);
+            tag.hash = shortTagHash(tag.bytes, length);
             return true;
         }
     }
 #endif
     const size_t length = tagLength(text, open);
     if (length == 0) return false;
-    hash = tagHash(text.substr(open, length));
+    tag = tagOf(text.substr(open, length));
     return true;
 }
 
@@ -340,9 +350,20 @@ void TagIndex::build(Units text) {
     std::vector<uint64_t> tags;
     tags.reserve(text.size() / 16);  // about one tag a line in a settings file
     forEachOpeningBracket(text, [&](size_t open) {
-        uint32_t hash = 0;
-        if (!tagHashAt(text, open, hash)) return;
-        Group* group = groupOf(hash, true);
+        Tag tag;
+        if (!tagAt(text, open, tag)) return;
+        Group* group = groupOf(tag.hash & hashMask_, true);
+        if (group->end == 0) {
+            group->sample = static_cast<uint32_t>(open + 1);
+            group->length = tag.length;
+            std::memcpy(group->shape, tag.bytes, kShortTag);
+        } else if (!group->mixed) {
+            const bool same = group->length == tag.length &&
+                              (tag.length <= kShortTag ? std::memcmp(group->shape, tag.bytes, kShortTag) == 0
+                                                       : matchesAt(text, static_cast<int32_t>(group->sample),
+                                                                   text.substr(open, tag.length)));
+            group->mixed = !same;
+        }
         ++group->end;
         tags.push_back(uint64_t{static_cast<uint32_t>(group - groups_.data())} << 32 | static_cast<uint32_t>(open + 1));
     });
@@ -359,20 +380,39 @@ void TagIndex::build(Units text) {
     built_ = true;
 }
 
-TagIndex::Group* TagIndex::groupOf(Units pattern) {
-    for (const Recent& r : recent_)
-        if (!r.pattern.empty() && r.pattern == pattern) return r.group;
-    Recent& slot = recent_[nextRecent_++ % recent_.size()];
-    slot.pattern.assign(pattern);
-    slot.group = groupOf(tagHash(pattern), false);
-    return slot.group;
+const TagIndex::Recent& TagIndex::lookup(Units text, Units pattern) {
+    auto remembered = [&](size_t i) { return !recent_[i].pattern.empty() && recent_[i].pattern == pattern; };
+    if (remembered(lastHit_)) return recent_[lastHit_];
+    std::swap(lastHit_, hitBefore_);
+    if (remembered(lastHit_)) return recent_[lastHit_];
+    for (size_t i = 0; i < recent_.size(); ++i) {
+        if (remembered(i)) {
+            lastHit_ = i;
+            return recent_[i];
+        }
+    }
+    lastHit_ = nextRecent_++ % recent_.size();
+    Recent& r = recent_[lastHit_];
+    r.pattern.assign(pattern);
+    const Tag tag = tagOf(pattern);
+    r.group = groupOf(tag.hash & hashMask_, false);
+    r.exact = false;
+    if (r.group && !r.group->mixed) {
+        // All tags of the group read alike: either all of them match or none does.
+        r.exact = r.group->length == tag.length &&
+                  (tag.length <= kShortTag ? std::memcmp(r.group->shape, tag.bytes, kShortTag) == 0
+                                           : matchesAt(text, static_cast<int32_t>(r.group->sample), pattern));
+        if (!r.exact) r.group = nullptr;
+    }
+    return r;
 }
 
 int32_t TagIndex::find(Units source, int32_t start, Units pattern) {
     if (source.size() < threshold_ || !isSingleTag(pattern)) return plainFind(start, source, pattern);
     if (start < 1 || start > len32(source)) return 0;
     if (!built_) build(source);
-    Group* group = groupOf(pattern);
+    const Recent& found = lookup(source, pattern);
+    Group* group = found.group;
     if (!group) return 0;
     // The first position at or after start lies in [lo, hi): forward from the last answer in
     // doubling steps when a walk moves on, else before it.
@@ -391,9 +431,9 @@ int32_t TagIndex::find(Units source, int32_t start, Units pattern) {
             hi = group->last + 1;
         }
     }
-    // Tags that only share the hash are passed over.
+    // In a mixed group, tags that only share the hash are passed over.
     for (const int32_t* p = std::lower_bound(at + lo, at + hi, start); p < at + group->end; ++p) {
-        if (matchesAt(source, *p, pattern)) {
+        if (found.exact || matchesAt(source, *p, pattern)) {
             group->last = static_cast<uint32_t>(p - at);
             return *p;
         }

@@ -87,6 +87,11 @@ public:
         recent_ = {};
     }
     void setThreshold(size_t units) { threshold_ = units; }
+    // Keeps only these bits of every hash, so that tests can make different tags share one.
+    void setHashMask(uint32_t mask) {
+        hashMask_ = mask;
+        clear();
+    }
     // The first match of pattern at or after start (1-based), 0 when there is none.
     int32_t find(Units text, int32_t start, Units pattern);
 
@@ -95,27 +100,36 @@ private:
     // walks move forward.
     struct Group {
         uint32_t begin = 0, end = 0, last = 0;
+        // The group's first tag: its position and length, and its folded bytes when it has 16
+        // units or fewer. A group whose tags all read the same answers without the text.
+        uint32_t sample = 0, length = 0;
+        bool mixed = false;
+        uint8_t shape[16] = {};
     };
     void build(Units text);
     // The group of a hash; with create, a new empty group when there is none, else nullptr.
     Group* groupOf(uint32_t hash, bool create);
     void growSlots();
-    // The group of a single-tag pattern, nullptr when the text has no such tag; the last few
-    // patterns are remembered, since a walk asks for the same opening and closing tags in turn.
-    Group* groupOf(Units pattern);
-
+    // Where a single-tag pattern's matches are: its group (nullptr when the text has no such
+    // tag), and whether every position there is a match. The last few patterns are remembered,
+    // since a walk asks for the same opening and closing tags in turn.
     struct Recent {
         std::u16string pattern;
         Group* group = nullptr;
+        bool exact = false;
     };
-    std::array<Recent, 4> recent_;
+    const Recent& lookup(Units text, Units pattern);
+
+    std::array<Recent, 16> recent_;
     size_t nextRecent_ = 0;
+    size_t lastHit_ = 0, hitBefore_ = 0;  // asked first: a walk alternates two patterns
 
     std::vector<int32_t> positions_;  // 1-based
     std::vector<Group> groups_;
     std::vector<uint64_t> slots_;  // open addressing: hash << 32 | group number + 1, 0 when free
     bool built_ = false;
     size_t threshold_ = kDefaultThreshold;
+    uint32_t hashMask_ = UINT32_MAX;
 };
 
 // Name/value pairs listed by ReadAllProperties.
