@@ -131,9 +131,8 @@ HRESULT CVersion::get_Environment(BSTR* result) {
 }
 
 HRESULT CVersion::get_ExeType(BSTR* result) {
-    return quietText(result, [&] {
-        return loaded() ? fileTypeText(fixed_.fileType, fixed_.fileSubtype) : std::u16string();
-    });
+    return quietText(result,
+                     [&] { return loaded() ? fileTypeText(fixed_.fileType, fixed_.fileSubtype) : std::u16string(); });
 }
 
 // The file date of the fixed record is kept but not reported: the time stamp is the zero date.

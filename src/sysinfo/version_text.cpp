@@ -47,27 +47,35 @@ std::u16string environmentText(uint32_t fileOS) {
 }
 
 std::u16string fileTypeText(uint32_t fileType, uint32_t fileSubtype) {
-    static constexpr std::u16string_view drivers[] = {u"",          u":Printer", u":Keyboard", u":Language",
-                                                      u":Display",  u":Mouse",   u":Network",  u":System",
-                                                      u":Installable", u":Sound", u":Communications"};
+    static constexpr std::u16string_view drivers[] = {
+        u"",         u":Printer", u":Keyboard",    u":Language", u":Display",       u":Mouse",
+        u":Network", u":System",  u":Installable", u":Sound",    u":Communications"};
     static constexpr std::u16string_view fonts[] = {u"", u":Raster", u":Vector", u":TrueType"};
     auto subtype = [&](auto& table) {
         return fileSubtype < std::size(table) ? std::u16string(table[fileSubtype]) : std::u16string();
     };
     switch (fileType) {
-    case 1: return u"Application";
-    case 2: return u"Dynamic Link Library";
-    case 3: return u"Driver" + subtype(drivers);
-    case 4: return u"Font" + subtype(fonts);
-    case 5: return u"VXD";
-    case 7: return u"Static Library";
-    default: return u"Unknown";
+        case 1:
+            return u"Application";
+        case 2:
+            return u"Dynamic Link Library";
+        case 3:
+            return u"Driver" + subtype(drivers);
+        case 4:
+            return u"Font" + subtype(fonts);
+        case 5:
+            return u"VXD";
+        case 7:
+            return u"Static Library";
+        default:
+            return u"Unknown";
     }
 }
 
 std::u16string hexPadded(uint32_t value, size_t digits) {
     std::u16string out(digits, u'0');
-    for (size_t i = digits; i-- > 0 && value != 0; value >>= 4) out[i] = u"0123456789ABCDEF"[value & 0xF];
+    for (size_t i = digits; i-- > 0 && value != 0; value >>= 4)
+        out[i] = u"0123456789ABCDEF"[value & 0xF];
     return out;
 }
 
@@ -79,8 +87,7 @@ std::u16string stringTablePrefix(uint32_t firstTranslation) {
 
 std::string_view untilNull(std::string_view text) noexcept { return text.substr(0, text.find('\0')); }
 
-std::span<const std::byte> insideBlock(std::span<const std::byte> block, const void* address,
-                                       size_t length) noexcept {
+std::span<const std::byte> insideBlock(std::span<const std::byte> block, const void* address, size_t length) noexcept {
     const auto begin = reinterpret_cast<uintptr_t>(block.data());
     const auto at = reinterpret_cast<uintptr_t>(address);
     if (!address || at < begin || at >= begin + block.size()) return {};

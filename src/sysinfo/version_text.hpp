@@ -57,7 +57,6 @@ std::string_view untilNull(std::string_view text) noexcept;
 
 // The bytes from address on, at most length of them and never past the end of block; empty
 // when address does not point into block.
-std::span<const std::byte> insideBlock(std::span<const std::byte> block, const void* address,
-                                       size_t length) noexcept;
+std::span<const std::byte> insideBlock(std::span<const std::byte> block, const void* address, size_t length) noexcept;
 
 }  // namespace lark::sysinfo

@@ -14,8 +14,7 @@ constexpr int16_t hiWord(uint32_t value) noexcept { return static_cast<int16_t>(
 
 // hi in bits 16 to 31, lo in bits 0 to 15; a negative lo does not spill into the high word.
 constexpr int32_t packWords(int16_t lo, int16_t hi) noexcept {
-    return static_cast<int32_t>((static_cast<uint32_t>(static_cast<uint16_t>(hi)) << 16) |
-                                static_cast<uint16_t>(lo));
+    return static_cast<int32_t>((static_cast<uint32_t>(static_cast<uint16_t>(hi)) << 16) | static_cast<uint16_t>(lo));
 }
 
 }  // namespace lark::text

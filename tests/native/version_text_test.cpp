@@ -60,7 +60,8 @@ TEST(VersionText, EnvironmentFromBothWords) {
         {0x0000FFFF, u""},
         {0, u""},
     };
-    for (const auto& [os, text] : cases) EXPECT_EQ(text, environmentText(os)) << std::hex << os;
+    for (const auto& [os, text] : cases)
+        EXPECT_EQ(text, environmentText(os)) << std::hex << os;
 }
 
 TEST(VersionText, FileTypesWithDriverAndFontSubtypes) {
@@ -77,7 +78,8 @@ TEST(VersionText, FileTypesWithDriverAndFontSubtypes) {
     EXPECT_EQ(u"Font", fileTypeText(4, 4));
     EXPECT_EQ(u"VXD", fileTypeText(5, 0));
     EXPECT_EQ(u"Static Library", fileTypeText(7, 0));
-    for (uint32_t other : {0u, 6u, 8u, 0xFFFFFFFFu}) EXPECT_EQ(u"Unknown", fileTypeText(other, 1)) << other;
+    for (uint32_t other : {0u, 6u, 8u, 0xFFFFFFFFu})
+        EXPECT_EQ(u"Unknown", fileTypeText(other, 1)) << other;
 }
 
 TEST(VersionText, StringTablePrefixFromTheFirstTranslation) {

@@ -68,19 +68,26 @@ TEST_F(DataHelpers, WordsAtTheirBoundariesEarlyAndLateBound) {
         LONG expected;
         VARTYPE vt;
     } cases[] = {
-        {L"LOBYTE", {300}, 44, VT_UI1},          {L"LOBYTE", {-1}, 255, VT_UI1},
-        {L"LoWord", {65537}, 1, VT_I2},          {L"HiWord", {65537}, 1, VT_I2},
-        {L"HiWord", {-65536}, -1, VT_I2},        {L"LoWord", {65535}, -1, VT_I2},
-        {L"LoWord", {-65536}, 0, VT_I2},         {L"HiWord", {LONG(0x80000000)}, -32768, VT_I2},
-        {L"PackWords", {-1, 1}, 131071, VT_I4},  {L"PackWords", {1, -1}, -65535, VT_I4},
+        {L"LOBYTE", {300}, 44, VT_UI1},
+        {L"LOBYTE", {-1}, 255, VT_UI1},
+        {L"LoWord", {65537}, 1, VT_I2},
+        {L"HiWord", {65537}, 1, VT_I2},
+        {L"HiWord", {-65536}, -1, VT_I2},
+        {L"LoWord", {65535}, -1, VT_I2},
+        {L"LoWord", {-65536}, 0, VT_I2},
+        {L"HiWord", {LONG(0x80000000)}, -32768, VT_I2},
+        {L"PackWords", {-1, 1}, 131071, VT_I4},
+        {L"PackWords", {1, -1}, -65535, VT_I4},
         {L"PackWords", {0, -32768}, LONG(0x80000000), VT_I4},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << str(bstr(c.member).get()) << " " << c.args[0]);
         std::vector<unique_variant> values;
-        for (LONG a : c.args) values.push_back(vLong(a));
+        for (LONG a : c.args)
+            values.push_back(vLong(a));
         std::vector<VARIANT*> args;
-        for (auto& v : values) args.push_back(&v);
+        for (auto& v : values)
+            args.push_back(&v);
         Call call = invoke(late.get(), c.member, args);
         ASSERT_EQ(S_OK, call.hr);
         EXPECT_EQ(c.vt, call.result.vt);
@@ -133,7 +140,8 @@ TEST_F(DataHelpers, AnsiStringsFromPointers) {
     const char zeros[] = {'a', 'b', 0, 'c', 'd', 0};
     EXPECT_EQ(std::wstring(L"ab\0cd\0", 6), taken(ds->FixedLenStrFromPtrA(address(zeros), 6, &s), s));
     EXPECT_EQ(L"a", taken(ds->FixedLenStrFromPtrA(address(zeros), 1, &s), s));
-    for (LONG length : {0, -1}) EXPECT_EQ(L"", taken(ds->FixedLenStrFromPtrA(address(zeros), length, &s), s));
+    for (LONG length : {0, -1})
+        EXPECT_EQ(L"", taken(ds->FixedLenStrFromPtrA(address(zeros), length, &s), s));
     EXPECT_EQ(L"", taken(ds->FixedLenStrFromPtrA(0, 6, &s), s));
     std::string big(32000, 'x');
     EXPECT_EQ(31999u, taken(ds->FixedLenStrFromPtrA(address(big.data()), 31999, &s), s).size());
@@ -267,8 +275,8 @@ TEST_F(DataHelpers, RefCountIsWhatTheCallerHolds) {
 TEST_F(DataHelpers, WinAPIErrorGivesTheSystemsText) {
     ASSERT_TRUE(ds);
     char expected[256] = {};
-    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                             ERROR_FILE_NOT_FOUND, 0, expected, sizeof expected, nullptr);
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_FILE_NOT_FOUND,
+                             0, expected, sizeof expected, nullptr);
     ASSERT_GT(n, 0u);
     wchar_t wide[256] = {};
     MultiByteToWideChar(CP_ACP, 0, expected, int(n), wide, 256);

@@ -20,10 +20,10 @@ std::wstring systemFile(const wchar_t* name) {
 }
 
 const wchar_t* const kStringProperties[] = {
-    L"ExeName",      L"FullFileVersion",      L"FullProductVersion", L"BuildString",      L"Environment",
-    L"ExeType",      L"Company",              L"Comments",           L"Description",      L"ProductVersionString",
-    L"FileVersionString", L"InternalName",    L"Copyright",          L"Trademarks",       L"OriginalFilename",
-    L"PrivateBuild", L"ProductName",          L"ProductVersion",     L"SpecialBuild"};
+    L"ExeName",           L"FullFileVersion", L"FullProductVersion", L"BuildString", L"Environment",
+    L"ExeType",           L"Company",         L"Comments",           L"Description", L"ProductVersionString",
+    L"FileVersionString", L"InternalName",    L"Copyright",          L"Trademarks",  L"OriginalFilename",
+    L"PrivateBuild",      L"ProductName",     L"ProductVersion",     L"SpecialBuild"};
 
 using Values = std::map<std::wstring, std::wstring>;
 
@@ -57,7 +57,8 @@ Values readAll(_CVersion* version) {
 // What an instance that holds nothing answers.
 Values emptyValues() {
     Values out;
-    for (const wchar_t* name : kStringProperties) out[name] = L"";
+    for (const wchar_t* name : kStringProperties)
+        out[name] = L"";
     for (const wchar_t* name :
          {L"FileVersionMajor", L"FileVersionMinor", L"ProductVersionMajor", L"ProductVersionMinor", L"BuildOptions"})
         out[name] = L"0";
@@ -216,14 +217,14 @@ TEST_F(Version, TheLibraryItselfAndWineSystemFiles) {
 
         ASSERT_EQ(S_OK, create(version.get(), path)) << lastError();
         auto word = [](DWORD v, int shift) { return std::to_wstring(SHORT(v >> shift)); };
-        expectValues({{L"ExeName", path},
-                      {L"FullFileVersion", word(fixed->dwFileVersionMS, 16) + L"." + word(fixed->dwFileVersionMS, 0) +
-                                               L"." + word(fixed->dwFileVersionLS, 16) + L"." +
-                                               word(fixed->dwFileVersionLS, 0)},
-                      {L"FileVersionMinor", std::to_wstring(LONG(fixed->dwFileVersionLS))},
-                      {L"ExeType", fixed->dwFileType == VFT_APP ? L"Application" : L"Dynamic Link Library"},
-                      {L"Company", company}},
-                     readAll(version.get()));
+        expectValues(
+            {{L"ExeName", path},
+             {L"FullFileVersion", word(fixed->dwFileVersionMS, 16) + L"." + word(fixed->dwFileVersionMS, 0) + L"." +
+                                      word(fixed->dwFileVersionLS, 16) + L"." + word(fixed->dwFileVersionLS, 0)},
+             {L"FileVersionMinor", std::to_wstring(LONG(fixed->dwFileVersionLS))},
+             {L"ExeType", fixed->dwFileType == VFT_APP ? L"Application" : L"Dynamic Link Library"},
+             {L"Company", company}},
+            readAll(version.get()));
     }
 }
 
@@ -242,6 +243,15 @@ TEST_F(Version, CreateRaisesThePlatformsCodeAndLeavesTheInstanceEmpty) {
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, platformCode(missing));
     const DWORD none = platformCode(fixture(L"version_none.dll"));
     EXPECT_TRUE(none == ERROR_RESOURCE_DATA_NOT_FOUND || none == ERROR_RESOURCE_TYPE_NOT_FOUND) << none;
+
+    // A missing name reads as "", which names no file; a missing entry name finds no entry.
+    const DWORD unnamed = platformCode(L"");
+    ASSERT_NE(0u, unnamed);
+    EXPECT_EQ(vbError(int(unnamed)), version->Create(nullptr));
+    BSTR value = nullptr;
+    EXPECT_EQ(S_OK, version->get_Custom(nullptr, &value));
+    EXPECT_EQ(L"", str(value));
+    SysFreeString(value);
 
     // Late-bound: the number is the code, and the class adds no text of its own.
     ComPtr<IDispatch> late = version.query<IDispatch>();
