@@ -16,8 +16,11 @@ using com::traps;
 
 namespace {
 
-// Create reports the platform's own code as the error number, with no text of its own.
-[[noreturn]] void raiseLastError(DWORD code = GetLastError()) { raise(static_cast<int32_t>(code)); }
+// Create reports the platform's own code as the error number, with no text of its own. A
+// failure that comes without a code is error 5, which is what raising number 0 amounts to.
+[[noreturn]] void raiseLastError(DWORD code = GetLastError()) {
+    raise(code == ERROR_SUCCESS ? errInvalidCall : static_cast<int32_t>(code));
+}
 
 // Every property is quiet: missing data give "", 0 or the zero date, never an error.
 template <class Text>
@@ -85,7 +88,7 @@ std::u16string CVersion::entry(std::u16string_view name) {
     return com::fromAnsi(untilNull({reinterpret_cast<const char*>(value->data()), value->size()}));
 }
 
-HRESULT CVersion::entry(BSTR* result, std::u16string_view name) {
+HRESULT CVersion::quietEntry(BSTR* result, std::u16string_view name) {
     return quietText(result, [&] { return entry(name); });
 }
 
@@ -140,19 +143,19 @@ HRESULT CVersion::get_TimeStamp(DATE* result) {
     return traps(result, [&] { *result = 0.0; });
 }
 
-HRESULT CVersion::get_Company(BSTR* result) { return entry(result, u"CompanyName"); }
-HRESULT CVersion::get_Comments(BSTR* result) { return entry(result, u"Comments"); }
-HRESULT CVersion::get_Description(BSTR* result) { return entry(result, u"FileDescription"); }
-HRESULT CVersion::get_ProductVersionString(BSTR* result) { return entry(result, u"ProductVersion"); }
-HRESULT CVersion::get_FileVersionString(BSTR* result) { return entry(result, u"FileVersion"); }
-HRESULT CVersion::get_InternalName(BSTR* result) { return entry(result, u"InternalName"); }
-HRESULT CVersion::get_Copyright(BSTR* result) { return entry(result, u"LegalCopyright"); }
-HRESULT CVersion::get_Trademarks(BSTR* result) { return entry(result, u"LegalTradeMarks"); }
-HRESULT CVersion::get_OriginalFilename(BSTR* result) { return entry(result, u"OriginalFilename"); }
-HRESULT CVersion::get_PrivateBuild(BSTR* result) { return entry(result, u"PrivateBuild"); }
-HRESULT CVersion::get_ProductName(BSTR* result) { return entry(result, u"ProductName"); }
-HRESULT CVersion::get_ProductVersion(BSTR* result) { return entry(result, u"ProductVersion"); }
-HRESULT CVersion::get_SpecialBuild(BSTR* result) { return entry(result, u"SpecialBuild"); }
-HRESULT CVersion::get_Custom(BSTR* sCustom, BSTR* result) { return entry(result, com::view(sCustom)); }
+HRESULT CVersion::get_Company(BSTR* result) { return quietEntry(result, u"CompanyName"); }
+HRESULT CVersion::get_Comments(BSTR* result) { return quietEntry(result, u"Comments"); }
+HRESULT CVersion::get_Description(BSTR* result) { return quietEntry(result, u"FileDescription"); }
+HRESULT CVersion::get_ProductVersionString(BSTR* result) { return quietEntry(result, u"ProductVersion"); }
+HRESULT CVersion::get_FileVersionString(BSTR* result) { return quietEntry(result, u"FileVersion"); }
+HRESULT CVersion::get_InternalName(BSTR* result) { return quietEntry(result, u"InternalName"); }
+HRESULT CVersion::get_Copyright(BSTR* result) { return quietEntry(result, u"LegalCopyright"); }
+HRESULT CVersion::get_Trademarks(BSTR* result) { return quietEntry(result, u"LegalTradeMarks"); }
+HRESULT CVersion::get_OriginalFilename(BSTR* result) { return quietEntry(result, u"OriginalFilename"); }
+HRESULT CVersion::get_PrivateBuild(BSTR* result) { return quietEntry(result, u"PrivateBuild"); }
+HRESULT CVersion::get_ProductName(BSTR* result) { return quietEntry(result, u"ProductName"); }
+HRESULT CVersion::get_ProductVersion(BSTR* result) { return quietEntry(result, u"ProductVersion"); }
+HRESULT CVersion::get_SpecialBuild(BSTR* result) { return quietEntry(result, u"SpecialBuild"); }
+HRESULT CVersion::get_Custom(BSTR* sCustom, BSTR* result) { return quietEntry(result, com::view(sCustom)); }
 
 }  // namespace lark::sysinfo

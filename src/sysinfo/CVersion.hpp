@@ -53,7 +53,7 @@ private:
     std::optional<std::span<const std::byte>> query(std::u16string_view path);
     // An entry of the first translation's string table; "" when not loaded or missing.
     std::u16string entry(std::u16string_view name);
-    HRESULT entry(BSTR* result, std::u16string_view name);
+    HRESULT quietEntry(BSTR* result, std::u16string_view name);
 
     std::u16string fileName_;
     std::optional<std::vector<std::byte>> block_;  // allocated: loaded
