@@ -165,7 +165,19 @@ TEST(TypeLibrary, LibraryIdentityAndEnumerations) {
     }
 }
 
-// Record sizes and the type of the address fields, in the library of one architecture.
+// The automation type behind a type description; LONG_PTR is an alias.
+VARTYPE aliasedType(ITypeInfo* owner, const TYPEDESC& type) {
+    if (type.vt != VT_USERDEFINED) return type.vt;
+    ComPtr<ITypeInfo> alias;
+    TYPEATTR* attr = nullptr;
+    if (FAILED(owner->GetRefTypeInfo(type.hreftype, alias.put())) || FAILED(alias->GetTypeAttr(&attr))) return VT_EMPTY;
+    VARTYPE vt = attr->tdescAlias.vt;
+    alias->ReleaseTypeAttr(attr);
+    return vt;
+}
+
+// Record sizes and the type of the address fields and parameters, in the library of one
+// architecture.
 void expectRecordLayout(ITypeLib* library, VARTYPE addressType, ULONG pushParam, ULONG subClass) {
     ComPtr<ITypeInfo> thunk = typeNamed(library, L"ThunkBytes"), push = typeNamed(library, L"PushParamThunk"),
                       data = typeNamed(library, L"SubClassData");
@@ -182,16 +194,7 @@ void expectRecordLayout(ITypeLib* library, VARTYPE addressType, ULONG pushParam,
     EXPECT_EQ(subClass, size(data.get()));
     VARDESC* field = nullptr;
     ASSERT_EQ(S_OK, data->GetVarDesc(0, &field));
-    TYPEDESC type = field->elemdescVar.tdesc;
-    if (type.vt == VT_USERDEFINED) {  // LONG_PTR is an alias
-        ComPtr<ITypeInfo> alias;
-        TYPEATTR* attr = nullptr;
-        ASSERT_EQ(S_OK, data->GetRefTypeInfo(type.hreftype, alias.put()));
-        alias->GetTypeAttr(&attr);
-        type = attr->tdescAlias;
-        alias->ReleaseTypeAttr(attr);
-    }
-    EXPECT_EQ(addressType, type.vt);
+    EXPECT_EQ(addressType, aliasedType(data.get(), field->elemdescVar.tdesc));
     data->ReleaseVarDesc(field);
 
     // The pointer parameters of the data helpers are addresses too, and so is what they return.
@@ -207,16 +210,7 @@ void expectRecordLayout(ITypeLib* library, VARTYPE addressType, ULONG pushParam,
     ASSERT_EQ(3, swap->cParams);
     for (const TYPEDESC* param : {&swap->lprgelemdescParam[0].tdesc, &swap->lprgelemdescParam[2].tdesc,
                                   &swap->elemdescFunc.tdesc}) {
-        TYPEDESC resolved = *param;
-        if (resolved.vt == VT_USERDEFINED) {
-            ComPtr<ITypeInfo> alias;
-            TYPEATTR* attr = nullptr;
-            ASSERT_EQ(S_OK, ds->GetRefTypeInfo(resolved.hreftype, alias.put()));
-            alias->GetTypeAttr(&attr);
-            resolved = attr->tdescAlias;
-            alias->ReleaseTypeAttr(attr);
-        }
-        EXPECT_EQ(addressType, resolved.vt);
+        EXPECT_EQ(addressType, aliasedType(ds.get(), *param));
     }
     ds->ReleaseFuncDesc(swap);
 }
