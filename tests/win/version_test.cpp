@@ -109,6 +109,14 @@ std::string readFile(const std::wstring& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// Text as it comes back from the system code page.
+std::wstring throughAnsi(const std::wstring& text) {
+    char ansi[256] = {};
+    int n = WideCharToMultiByte(CP_ACP, 0, text.c_str(), int(text.size()), ansi, sizeof ansi, nullptr, nullptr);
+    wchar_t wide[256] = {};
+    return std::wstring(wide, MultiByteToWideChar(CP_ACP, 0, ansi, n, wide, 256));
+}
+
 class Version : public testing::Test {
 protected:
     ComPtr<_CVersion> version = createByProgId<_CVersion>(L"LARKLIB8.CVersion");
@@ -137,7 +145,7 @@ TEST_F(Version, EveryPropertyOfAFixtureWithEveryEntry) {
                   {L"ExeType", L"Driver"},
                   {L"TimeStamp", L"0"},
                   {L"Company", L"Larkspur Test Works"},
-                  {L"Comments", L"Fixture comments"},
+                  {L"Comments", throughAnsi(L"Fixture comments \xE9")},
                   {L"Description", L"Version fixture with every entry"},
                   {L"ProductVersionString", L"5.6.7.8 beta"},
                   {L"FileVersionString", L"1.2.3.4 (fixture)"},
