@@ -94,7 +94,6 @@ TEST_F(DataHelpers, AnsiStringsFromPointers) {
     BSTR s = nullptr;
     EXPECT_EQ(L"abc", taken(ds->RetainedStrFromPtrA(address(ten), 3, &s), s));
     EXPECT_EQ(L"abcdefghij", taken(ds->RetainedStrFromPtrA(address(ten), 0, &s), s));
-    EXPECT_EQ(L"abcdefghij", taken(ds->RetainedStrFromPtrA(address(ten), 11, &s), s));
     EXPECT_EQ(L"abcdefghij", taken(ds->RetainedStrFromPtrA(address(ten), -4, &s), s));
     EXPECT_EQ(L"", taken(ds->RetainedStrFromPtrA(0, 3, &s), s));
     EXPECT_EQ(L"", taken(ds->RetainedStrFromPtrA(address(""), 0, &s), s));

@@ -22,31 +22,16 @@ std::wstring systemFile(const wchar_t* name) {
 using Values = std::map<std::wstring, std::wstring>;
 
 // Every property, with what an instance that holds nothing answers.
-const Values kEmpty = {{L"ExeName", L""},
-                       {L"FullFileVersion", L""},
-                       {L"FullProductVersion", L""},
-                       {L"FileVersionMajor", L"0"},
-                       {L"FileVersionMinor", L"0"},
-                       {L"ProductVersionMajor", L"0"},
-                       {L"ProductVersionMinor", L"0"},
-                       {L"BuildOptions", L"0"},
-                       {L"BuildString", L""},
-                       {L"Environment", L""},
-                       {L"ExeType", L""},
-                       {L"TimeStamp", L"0"},
-                       {L"Company", L""},
-                       {L"Comments", L""},
-                       {L"Description", L""},
-                       {L"ProductVersionString", L""},
-                       {L"FileVersionString", L""},
-                       {L"InternalName", L""},
-                       {L"Copyright", L""},
-                       {L"Trademarks", L""},
-                       {L"OriginalFilename", L""},
-                       {L"PrivateBuild", L""},
-                       {L"ProductName", L""},
-                       {L"ProductVersion", L""},
-                       {L"SpecialBuild", L""}};
+// clang-format off
+const Values kEmpty = {
+    {L"ExeName", L""}, {L"FullFileVersion", L""}, {L"FullProductVersion", L""}, {L"FileVersionMajor", L"0"},
+    {L"FileVersionMinor", L"0"}, {L"ProductVersionMajor", L"0"}, {L"ProductVersionMinor", L"0"},
+    {L"BuildOptions", L"0"}, {L"BuildString", L""}, {L"Environment", L""}, {L"ExeType", L""}, {L"TimeStamp", L"0"},
+    {L"Company", L""}, {L"Comments", L""}, {L"Description", L""}, {L"ProductVersionString", L""},
+    {L"FileVersionString", L""}, {L"InternalName", L""}, {L"Copyright", L""}, {L"Trademarks", L""},
+    {L"OriginalFilename", L""}, {L"PrivateBuild", L""}, {L"ProductName", L""}, {L"ProductVersion", L""},
+    {L"SpecialBuild", L""}};
+// clang-format on
 
 // Every property read late-bound by name, as text (a date as the number behind it).
 Values readAll(_CVersion* version) {
