@@ -51,7 +51,7 @@ set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I ${LARK_GEN}")
 set_source_files_properties(${PROJECT_SOURCE_DIR}/src/frame/LARKLIB8.rc PROPERTIES OBJECT_DEPENDS ${LARK_GEN}/LARKLIB8.tlb)
 target_link_options(LARKLIB8 PRIVATE -static-libgcc -static-libstdc++ -static -s
     -Wl,--enable-stdcall-fixup)
-target_link_libraries(LARKLIB8 PRIVATE ole32 oleaut32 uuid advapi32 shlwapi user32 shell32)
+target_link_libraries(LARKLIB8 PRIVATE ole32 oleaut32 uuid advapi32 shlwapi user32 shell32 version)
 
 # dist/<arch>/: the DLL and its type library, side by side.
 add_custom_target(dist

@@ -8,6 +8,7 @@
 #include "files/CServicesFileNames2.hpp"
 #include "files/CServicesSpecialFolders2.hpp"
 #include "sysinfo/CDeploy2.hpp"
+#include "sysinfo/CVersion.hpp"
 #include "xml/CXMLFile.hpp"
 
 namespace lark::com {
@@ -36,7 +37,7 @@ const ClassEntry kClasses[] = {
      &createObject<BareClass<_CServicesFileUtilities2>>},
     {L"CServicesSpecialFolders2", &CLSID_CServicesSpecialFolders2, &IID__CServicesSpecialFolders2,
      &createObject<files::CServicesSpecialFolders2>},
-    {L"CVersion", &CLSID_CVersion, &IID__CVersion, &createObject<BareClass<_CVersion>>},
+    {L"CVersion", &CLSID_CVersion, &IID__CVersion, &createObject<sysinfo::CVersion>},
     {L"IObjectSubclass", &CLSID_IObjectSubclass, &IID__IObjectSubclass, nullptr},
     {L"CCommonDialog2", &CLSID_CCommonDialog2, &IID__CCommonDialog2, &createObject<BareClass<_CCommonDialog2>>},
     {L"CXMLFile", &CLSID_CXMLFile, &IID__CXMLFile, &createObject<xml::CXMLFile>},

@@ -211,9 +211,14 @@ bool isRecordReference(ITypeInfo* info, const TYPEDESC& type) {
            kindOf(info, type.lptdesc->hreftype) == TKIND_RECORD;
 }
 
-bool takesRecordReference(ITypeInfo* info, const FUNCDESC& function) {
-    for (SHORT p = 0; p < function.cParams; ++p)
-        if (isRecordReference(info, function.lprgelemdescParam[p].tdesc)) return true;
+// Members that the frame calls through the vtable itself: those with records by reference, and
+// those with objects by value, which get the caller's reference lent rather than a copy (the
+// platform's Invoke would hold a reference of its own during the call).
+bool needsDirectCall(ITypeInfo* info, const FUNCDESC& function) {
+    for (SHORT p = 0; p < function.cParams; ++p) {
+        const TYPEDESC& type = function.lprgelemdescParam[p].tdesc;
+        if (type.vt == VT_UNKNOWN || isRecordReference(info, type)) return true;
+    }
     return false;
 }
 
@@ -226,6 +231,19 @@ void* recordAddress(VARIANT* argument) {
     VARIANT* v = target(argument);
     if ((v->vt & ~VT_BYREF) != VT_RECORD || !v->pvRecord) raise(errTypeMismatch);
     return v->pvRecord;
+}
+
+// The caller's object for an IUnknown parameter, without a reference of the frame's: an
+// IDispatch pointer serves as an IUnknown pointer as it is.
+IUnknown* lentObject(VARIANT* argument) {
+    VARIANT* v = target(argument);
+    switch (v->vt) {
+    case VT_UNKNOWN:
+    case VT_DISPATCH: return v->punkVal;
+    case VT_BYREF | VT_UNKNOWN:
+    case VT_BYREF | VT_DISPATCH: return v->ppunkVal ? *v->ppunkVal : nullptr;
+    default: raise(errTypeMismatch);
+    }
 }
 
 // Loads the error the member published into the caller's EXCEPINFO.
@@ -253,8 +271,8 @@ ComPtr<ITypeInfo> vtableTypeInfo(ITypeInfo* info) {
 }
 
 // Calls a member through its vtable slot, for what ITypeInfo::Invoke cannot pass: records by
-// reference reach the member at the caller's address. Arguments of typed ByRef parameters have
-// already been converted by the caller of this function.
+// reference reach the member at the caller's address, objects by value as the caller holds them.
+// Arguments of typed ByRef parameters have already been converted by the caller of this function.
 HRESULT invokeDirect(ITypeInfo* info, void* object, const FUNCDESC& function, DISPPARAMS* params, VARIANT* result,
                      EXCEPINFO* exception, UINT* argError) {
     const SHORT count = function.cParams;
@@ -294,6 +312,9 @@ HRESULT invokeDirect(ITypeInfo* info, void* object, const FUNCDESC& function, DI
         } else if (isRecordReference(info, element.tdesc)) {
             value.vt = VT_BYREF | VT_UI1;
             value.byref = recordAddress(argument);
+        } else if (element.tdesc.vt == VT_UNKNOWN) {
+            value.vt = VT_BYREF | VT_UI1;
+            value.byref = lentObject(argument);
         } else if (element.tdesc.vt == VT_PTR) {
             // Converted already: a reference of the parameter's type, a variant, or a value
             // that the member may change in place.
@@ -457,7 +478,7 @@ HRESULT dispatchInvoke(ITypeInfo* info, void* object, DISPID id, WORD flags, DIS
     DISPPARAMS* callParams = defaults ? defaults->params() : params;
 
     HRESULT hr = DISP_E_TYPEMISMATCH;
-    if (function && takesRecordReference(info, **function)) {
+    if (function && needsDirectCall(info, **function)) {
         try {
             // The call goes through the vtable, so it needs the interface's own description
             // (a dual interface's dispatch description has no vtable offsets or retval).

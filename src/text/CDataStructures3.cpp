@@ -4,6 +4,7 @@
 #include "frame/collection.hpp"
 #include "frame/platform_text.hpp"
 #include "text/strings.hpp"
+#include "text/words.hpp"
 
 namespace lark::text {
 
@@ -33,6 +34,43 @@ void moveToEnd(std::span<BSTR> elements, size_t i) {
     std::copy(elements.begin() + static_cast<ptrdiff_t>(i) + 1, elements.end(),
               elements.begin() + static_cast<ptrdiff_t>(i));
     elements.back() = removed;
+}
+
+// Whether size bytes from address are committed memory that may be read. What fails this would
+// end the caller's process when touched, so it is refused as a bad argument instead.
+bool readable(uintptr_t address, size_t size) {
+    if (address == 0 || address + size < address) return false;
+    constexpr DWORD readableAccess = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
+                                     PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+    for (uintptr_t at = address; at < address + size;) {
+        MEMORY_BASIC_INFORMATION region{};
+        if (!VirtualQuery(reinterpret_cast<const void*>(at), &region, sizeof region)) return false;
+        if (region.State != MEM_COMMIT || !(region.Protect & readableAccess) || (region.Protect & PAGE_GUARD))
+            return false;
+        at = reinterpret_cast<uintptr_t>(region.BaseAddress) + region.RegionSize;
+    }
+    return true;
+}
+
+void requireReadable(LONG_PTR address, size_t size) {
+    if (!readable(static_cast<uintptr_t>(address), size)) raise(errInvalidCall);
+}
+
+template <class Char>
+const Char* pointer(LONG_PTR address) {
+    return reinterpret_cast<const Char*>(address);
+}
+
+// lstrlenA and lstrlenW answer 0 for memory they cannot read, rather than fault.
+Units wideUntilTerminator(LONG_PTR address) {
+    return {pointer<char16_t>(address), static_cast<size_t>(lstrlenW(pointer<wchar_t>(address)))};
+}
+
+// A buffer that the task allocator says it never handed out must not go back to it.
+bool fromTaskAllocator(void* buffer) {
+    com::ComPtr<IMalloc> allocator;
+    if (FAILED(CoGetMalloc(1, allocator.put())) || !allocator) return true;
+    return allocator->DidAlloc(buffer) != 0;
 }
 
 }  // namespace
@@ -179,6 +217,116 @@ HRESULT CDataStructures3::lrkJoinCollections(_Collection* Collection1, _Collecti
 
 HRESULT CDataStructures3::CompareStrings(BSTR* Elem1, BSTR* Elem2, LONG* result) {
     return raises(result, [&] { *result = com::textCompare(com::view(Elem1), com::view(Elem2)); });
+}
+
+// None of the word, pointer and object helpers traps: errors reach the caller.
+
+HRESULT CDataStructures3::LOBYTE(LONG W, BYTE* result) {
+    return raises(result, [&] { *result = text::lowByte(W); });
+}
+
+HRESULT CDataStructures3::LoWord(LONG InVal, short* result) {
+    return raises(result, [&] { *result = text::loWord(static_cast<uint32_t>(InVal)); });
+}
+
+HRESULT CDataStructures3::HiWord(LONG InVal, short* result) {
+    return raises(result, [&] { *result = text::hiWord(static_cast<uint32_t>(InVal)); });
+}
+
+HRESULT CDataStructures3::PackWords(short lO, short HI, LONG* result) {
+    return raises(result, [&] { *result = text::packWords(lO, HI); });
+}
+
+HRESULT CDataStructures3::GetAddress(LONG_PTR lpfn, LONG_PTR* result) {
+    return raises(result, [&] { *result = lpfn; });
+}
+
+HRESULT CDataStructures3::StrFromPtrW(LONG_PTR lpszA, BSTR* result) {
+    return raises(result, [&] {
+        *result = nullptr;
+        void* buffer = reinterpret_cast<void*>(lpszA);
+        if (buffer && !fromTaskAllocator(buffer)) raise(errInvalidCall);
+        com::unique_cotaskmem owned(buffer);  // the call takes the buffer over, whatever happens next
+        *result = com::allocBstr(buffer ? wideUntilTerminator(lpszA) : Units{});
+    });
+}
+
+HRESULT CDataStructures3::RetainedStrFromPtrA(LONG_PTR lpszA, LONG MaxLength, BSTR* result) {
+    return raises(result, [&] {
+        *result = nullptr;
+        LONG n = lpszA ? lstrlenA(pointer<char>(lpszA)) : 0;
+        if (MaxLength >= 1 && n > MaxLength) n = MaxLength;
+        *result = com::allocBstr(n > 0 ? com::fromAnsi({pointer<char>(lpszA), size_t(n)}) : std::u16string());
+    });
+}
+
+HRESULT CDataStructures3::RetainedStrFromPtrW(LONG_PTR lpszA, BSTR* result) {
+    return raises(result, [&] {
+        *result = nullptr;
+        *result = com::allocBstr(lpszA ? wideUntilTerminator(lpszA) : Units{});
+    });
+}
+
+HRESULT CDataStructures3::FixedLenStrFromPtrA(LONG_PTR lpszA, LONG Length, BSTR* result) {
+    return raises(result, [&] {
+        *result = nullptr;
+        std::u16string text;
+        if (lpszA && Length >= 1 && Length <= 31999) {
+            requireReadable(lpszA, size_t(Length));
+            text = com::fromAnsi({pointer<char>(lpszA), size_t(Length)});
+        }
+        *result = com::allocBstr(text);
+    });
+}
+
+HRESULT CDataStructures3::FixedLenStrFromPtrW(LONG_PTR lpszA, LONG Length, BSTR* result) {
+    return raises(result, [&] {
+        *result = nullptr;
+        Units text;
+        if (lpszA && Length >= 1) {
+            requireReadable(lpszA, size_t(Length) * sizeof(char16_t));
+            text = {pointer<char16_t>(lpszA), size_t(Length)};
+        }
+        *result = com::allocBstr(text);
+    });
+}
+
+HRESULT CDataStructures3::SwapVtableEntry(LONG_PTR pObj, short EntryNumber, LONG_PTR lpfn, LONG_PTR* result) {
+    return raises(result, [&] {
+        *result = 0;
+        // The entry's offset was always 16-bit arithmetic: past entry 8,192 it overflows.
+        if (EntryNumber > 8192) raise(errOverflow);
+        if (EntryNumber < 1) raise(errInvalidCall);
+        requireReadable(pObj, sizeof(LONG_PTR));
+        const LONG_PTR table = *pointer<LONG_PTR>(pObj);
+        auto* entry = reinterpret_cast<LONG_PTR*>(table) + (EntryNumber - 1);
+        requireReadable(reinterpret_cast<LONG_PTR>(entry), sizeof *entry);
+        DWORD previous = 0;
+        if (!VirtualProtect(entry, sizeof *entry, PAGE_EXECUTE_READWRITE, &previous)) raise(errInvalidCall);
+        *result = std::exchange(*entry, lpfn);
+        VirtualProtect(entry, sizeof *entry, previous, &previous);
+    });
+}
+
+// The frame lends the caller's reference to the member, through the vtable and through
+// IDispatch alike, so the count that Release reports is the caller's own.
+HRESULT CDataStructures3::RefCount(IUnknown* pUnk, LONG* result) {
+    return raises(result, [&] {
+        *result = 0;
+        if (!pUnk) return;
+        pUnk->AddRef();
+        *result = static_cast<LONG>(pUnk->Release());
+    });
+}
+
+HRESULT CDataStructures3::WinAPIError(LONG lLastDLLError, BSTR* result) {
+    return raises(result, [&] {
+        *result = nullptr;
+        char buffer[256];
+        const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                       static_cast<DWORD>(lLastDLLError), 0, buffer, sizeof buffer, nullptr);
+        *result = com::allocBstr(com::fromAnsi({buffer, n}));
+    });
 }
 
 }  // namespace lark::text

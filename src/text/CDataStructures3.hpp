@@ -34,6 +34,22 @@ public:
     HRESULT STDMETHODCALLTYPE lrkJoinCollections(_Collection* Collection1, _Collection* Collection2,
                                                  _Collection** result) override;
     HRESULT STDMETHODCALLTYPE CompareStrings(BSTR* Elem1, BSTR* Elem2, LONG* result) override;
+
+    // Words, raw pointers and objects, for clients that call the platform directly.
+    HRESULT STDMETHODCALLTYPE LOBYTE(LONG W, BYTE* result) override;
+    HRESULT STDMETHODCALLTYPE LoWord(LONG InVal, short* result) override;
+    HRESULT STDMETHODCALLTYPE HiWord(LONG InVal, short* result) override;
+    HRESULT STDMETHODCALLTYPE PackWords(short lO, short HI, LONG* result) override;
+    HRESULT STDMETHODCALLTYPE GetAddress(LONG_PTR lpfn, LONG_PTR* result) override;
+    HRESULT STDMETHODCALLTYPE StrFromPtrW(LONG_PTR lpszA, BSTR* result) override;
+    HRESULT STDMETHODCALLTYPE RetainedStrFromPtrA(LONG_PTR lpszA, LONG MaxLength, BSTR* result) override;
+    HRESULT STDMETHODCALLTYPE RetainedStrFromPtrW(LONG_PTR lpszA, BSTR* result) override;
+    HRESULT STDMETHODCALLTYPE FixedLenStrFromPtrA(LONG_PTR lpszA, LONG Length, BSTR* result) override;
+    HRESULT STDMETHODCALLTYPE FixedLenStrFromPtrW(LONG_PTR lpszA, LONG Length, BSTR* result) override;
+    HRESULT STDMETHODCALLTYPE SwapVtableEntry(LONG_PTR pObj, short EntryNumber, LONG_PTR lpfn,
+                                              LONG_PTR* result) override;
+    HRESULT STDMETHODCALLTYPE RefCount(IUnknown* pUnk, LONG* result) override;
+    HRESULT STDMETHODCALLTYPE WinAPIError(LONG lLastDLLError, BSTR* result) override;
 };
 
 }  // namespace lark::text

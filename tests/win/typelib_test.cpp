@@ -2,6 +2,8 @@
 // defaults, enumerations, and pointer-sized fields in the x86 and x64 libraries.
 #include "typelib_support.hpp"
 
+#include <tuple>
+
 namespace lark::test {
 namespace {
 
@@ -115,6 +117,33 @@ TEST(TypeLibrary, SettingsReadersTakeTypedByRefDefaults) {
               describe(parametersOf(xml.get(), L"ReadPropertyLong")));
 }
 
+TEST(TypeLibrary, VersionAndPointerMembersKeepTheirNamesAndPassing) {
+    ComPtr<ITypeLib> library;
+    ASSERT_EQ(S_OK, LoadRegTypeLib(kLibraryId, 1, 0, 1033, library.put()));
+    ComPtr<ITypeInfo> ds = typeNamed(library.get(), L"_CDataStructures3"),
+                      version = typeNamed(library.get(), L"_CVersion");
+    ASSERT_TRUE(ds && version);
+    const std::tuple<ITypeInfo*, const wchar_t*, const wchar_t*> members[] = {
+        {ds.get(), L"LOBYTE", L"ByVal W; "},
+        {ds.get(), L"HiWord", L"ByVal InVal; "},
+        {ds.get(), L"PackWords", L"ByVal lO; ByVal HI; "},
+        {ds.get(), L"StrFromPtrW", L"ByVal lpszA; "},
+        {ds.get(), L"RetainedStrFromPtrA", L"ByVal lpszA; ByVal MaxLength Optional = 0; "},
+        {ds.get(), L"FixedLenStrFromPtrA", L"ByVal lpszA; ByVal Length; "},
+        {ds.get(), L"SwapVtableEntry", L"ByVal pObj; ByVal EntryNumber; ByVal lpfn; "},
+        {ds.get(), L"RefCount", L"ByVal pUnk; "},
+        {ds.get(), L"WinAPIError", L"ByVal lLastDLLError; "},
+        {version.get(), L"Create", L"ByRef sExeNameA; "},
+        {version.get(), L"Custom", L"ByRef sCustom; "},
+        {version.get(), L"SpecialBuild", L""},
+    };
+    for (const auto& [info, member, expected] : members)
+        EXPECT_EQ(expected, describe(parametersOf(info, member))) << member;
+    LPOLESTR later = const_cast<LPOLESTR>(L"NameFromIID");
+    DISPID id = 0;
+    EXPECT_EQ(DISP_E_UNKNOWNNAME, ds->GetIDsOfNames(&later, 1, &id)) << "added with the registry class";
+}
+
 TEST(TypeLibrary, LibraryIdentityAndEnumerations) {
     ComPtr<ITypeLib> library;
     ASSERT_EQ(S_OK, LoadRegTypeLib(kLibraryId, 1, 0, 1033, library.put()));
@@ -150,7 +179,19 @@ TEST(TypeLibrary, LibraryIdentityAndEnumerations) {
     }
 }
 
-// Record sizes and the type of the address fields, in the library of one architecture.
+// The automation type behind a type description; LONG_PTR is an alias.
+VARTYPE aliasedType(ITypeInfo* owner, const TYPEDESC& type) {
+    if (type.vt != VT_USERDEFINED) return type.vt;
+    ComPtr<ITypeInfo> alias;
+    TYPEATTR* attr = nullptr;
+    if (FAILED(owner->GetRefTypeInfo(type.hreftype, alias.put())) || FAILED(alias->GetTypeAttr(&attr))) return VT_EMPTY;
+    VARTYPE vt = attr->tdescAlias.vt;
+    alias->ReleaseTypeAttr(attr);
+    return vt;
+}
+
+// Record sizes and the type of the address fields and parameters, in the library of one
+// architecture.
 void expectRecordLayout(ITypeLib* library, VARTYPE addressType, ULONG pushParam, ULONG subClass) {
     ComPtr<ITypeInfo> thunk = typeNamed(library, L"ThunkBytes"), push = typeNamed(library, L"PushParamThunk"),
                       data = typeNamed(library, L"SubClassData");
@@ -167,17 +208,25 @@ void expectRecordLayout(ITypeLib* library, VARTYPE addressType, ULONG pushParam,
     EXPECT_EQ(subClass, size(data.get()));
     VARDESC* field = nullptr;
     ASSERT_EQ(S_OK, data->GetVarDesc(0, &field));
-    TYPEDESC type = field->elemdescVar.tdesc;
-    if (type.vt == VT_USERDEFINED) {  // LONG_PTR is an alias
-        ComPtr<ITypeInfo> alias;
-        TYPEATTR* attr = nullptr;
-        ASSERT_EQ(S_OK, data->GetRefTypeInfo(type.hreftype, alias.put()));
-        alias->GetTypeAttr(&attr);
-        type = attr->tdescAlias;
-        alias->ReleaseTypeAttr(attr);
-    }
-    EXPECT_EQ(addressType, type.vt);
+    EXPECT_EQ(addressType, aliasedType(data.get(), field->elemdescVar.tdesc));
     data->ReleaseVarDesc(field);
+
+    // The pointer parameters of the data helpers are addresses too, and so is what they return.
+    ComPtr<ITypeInfo> ds = typeNamed(library, L"_CDataStructures3");
+    ASSERT_TRUE(ds);
+    FUNCDESC* swap = nullptr;
+    for (UINT f = 0; !swap; ++f) {
+        FUNCDESC* desc = nullptr;
+        ASSERT_EQ(S_OK, ds->GetFuncDesc(f, &desc));
+        if (desc->memid == 27) swap = desc;
+        else ds->ReleaseFuncDesc(desc);
+    }
+    ASSERT_EQ(3, swap->cParams);
+    for (const TYPEDESC* param : {&swap->lprgelemdescParam[0].tdesc, &swap->lprgelemdescParam[2].tdesc,
+                                  &swap->elemdescFunc.tdesc}) {
+        EXPECT_EQ(addressType, aliasedType(ds.get(), *param));
+    }
+    ds->ReleaseFuncDesc(swap);
 }
 
 TEST(TypeLibrary, AddressesArePointerSizedInEachArchitecture) {
