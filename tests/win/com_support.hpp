@@ -108,31 +108,26 @@ struct Array {
     ~Array() { SafeArrayDestroy(array); }
     SAFEARRAY** ref() { return &array; }
     template <class T>
-    T* data() const {
-        return static_cast<T*>(array->pvData);
-    }
+    T* data() const { return static_cast<T*>(array->pvData); }
 };
 
 using Strings = std::vector<std::wstring>;
 
 inline SAFEARRAY* stringVector(const Strings& items, LONG lower = 0) {
     SAFEARRAY* array = SafeArrayCreateVector(VT_BSTR, lower, ULONG(items.size()));
-    for (size_t i = 0; i < items.size(); ++i)
-        static_cast<BSTR*>(array->pvData)[i] = SysAllocString(items[i].c_str());
+    for (size_t i = 0; i < items.size(); ++i) static_cast<BSTR*>(array->pvData)[i] = SysAllocString(items[i].c_str());
     return array;
 }
 inline SAFEARRAY* longVector(const std::vector<LONG>& items, LONG lower = 0) {
     SAFEARRAY* array = SafeArrayCreateVector(VT_I4, lower, ULONG(items.size()));
-    for (size_t i = 0; i < items.size(); ++i)
-        static_cast<LONG*>(array->pvData)[i] = items[i];
+    for (size_t i = 0; i < items.size(); ++i) static_cast<LONG*>(array->pvData)[i] = items[i];
     return array;
 }
 // A Variant array as a script builds it; the values are copied in.
 inline SAFEARRAY* variantVector(std::initializer_list<VARIANT*> items, LONG lower = 0) {
     SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, lower, ULONG(items.size()));
     VARIANT* slot = static_cast<VARIANT*>(array->pvData);
-    for (VARIANT* item : items)
-        EXPECT_EQ(S_OK, VariantCopy(slot++, item));
+    for (VARIANT* item : items) EXPECT_EQ(S_OK, VariantCopy(slot++, item));
     return array;
 }
 
@@ -183,8 +178,7 @@ inline std::wstring lastError() {
 
 // Ends a path in exactly one backslash.
 inline std::wstring withSeparator(std::wstring path) {
-    while (!path.empty() && path.back() == L'\\')
-        path.pop_back();
+    while (!path.empty() && path.back() == L'\\') path.pop_back();
     return path + L'\\';
 }
 
@@ -202,8 +196,7 @@ inline std::string bytesOf(const std::wstring& path) {
     std::string bytes;
     char buffer[4096];
     DWORD got = 0;
-    while (file && ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got)
-        bytes.append(buffer, got);
+    while (file && ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got) bytes.append(buffer, got);
     return bytes;
 }
 
@@ -244,11 +237,10 @@ inline Call invoke(IDispatch* object, const wchar_t* member, std::vector<VARIANT
                    WORD flags = DISPATCH_METHOD | DISPATCH_PROPERTYGET) {
     Call call;
     std::vector<LPOLESTR> names{const_cast<LPOLESTR>(member)};
-    for (auto& n : named)
-        names.push_back(const_cast<LPOLESTR>(n.first));
+    for (auto& n : named) names.push_back(const_cast<LPOLESTR>(n.first));
     std::vector<DISPID> ids(names.size());
-    call.hr =
-        object->GetIDsOfNames(IID_NULL, names.data(), static_cast<UINT>(names.size()), LOCALE_USER_DEFAULT, ids.data());
+    call.hr = object->GetIDsOfNames(IID_NULL, names.data(), static_cast<UINT>(names.size()), LOCALE_USER_DEFAULT,
+                                    ids.data());
     if (FAILED(call.hr)) return call;
     // rgvarg: named arguments first, then positional ones last-first.
     std::vector<VARIANT> args;
@@ -257,12 +249,12 @@ inline Call invoke(IDispatch* object, const wchar_t* member, std::vector<VARIANT
         args.push_back(*named[i].second);
         namedIds.push_back(ids[i + 1]);
     }
-    for (auto it = positional.rbegin(); it != positional.rend(); ++it)
-        args.push_back(**it);
-    DISPPARAMS params{args.data(), namedIds.data(), static_cast<UINT>(args.size()), static_cast<UINT>(namedIds.size())};
+    for (auto it = positional.rbegin(); it != positional.rend(); ++it) args.push_back(**it);
+    DISPPARAMS params{args.data(), namedIds.data(), static_cast<UINT>(args.size()),
+                      static_cast<UINT>(namedIds.size())};
     UINT argError = 0;
-    call.hr =
-        object->Invoke(ids[0], IID_NULL, LOCALE_USER_DEFAULT, flags, &params, &call.result, &call.exception, &argError);
+    call.hr = object->Invoke(ids[0], IID_NULL, LOCALE_USER_DEFAULT, flags, &params, &call.result,
+                             &call.exception, &argError);
     return call;
 }
 
