@@ -186,6 +186,19 @@ EnumTarget enumTarget(HKEY hKey, Units keyName, REGSAM readAccess) {
     return target;
 }
 
+// The names of the direct subkeys of an open key, in enumeration order.
+std::vector<std::u16string> subKeyNames(HKEY key) {
+    std::vector<std::u16string> names;
+    for (DWORD i = 0; i < kMaxEnumerated; ++i) {
+        std::optional<std::u16string> name = enumKey(key, i);
+        if (!name) break;
+        makeRoomFor(names);
+        names.push_back(std::move(*name));
+    }
+    names.shrink_to_fit();
+    return names;
+}
+
 // The whole file as bytes; opening it creates an empty file when there is none. Nothing when
 // it cannot be opened or read.
 std::optional<std::string> readOrCreate(const std::string& path) {
@@ -200,15 +213,18 @@ std::optional<std::string> readOrCreate(const std::string& path) {
     return bytes;
 }
 
-// Writes text in the ANSI code page with one write, appending or replacing the file.
-void writeText(const std::string& path, Units text, bool append) {
-    com::unique_hfile file(CreateFileA(path.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, FILE_SHARE_READ,
-                                       nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) raise(errPathAccess);
+// The export's file: appended to (created when missing), or created anew.
+com::unique_hfile openForWriting(const std::string& path, bool append) {
+    return com::unique_hfile(CreateFileA(path.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, FILE_SHARE_READ,
+                                         nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                         nullptr));
+}
+
+// Writes text in the ANSI code page with one write.
+void writeText(HANDLE file, Units text) {
     const std::string bytes = ansi(text);
     DWORD written = 0;
-    if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-        written != bytes.size())
+    if (!WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) || written != bytes.size())
         raise(errPathAccess);
 }
 
@@ -233,7 +249,14 @@ Units units(LPCWSTR text) { return reinterpret_cast<const char16_t*>(text); }
 
 }  // namespace
 
-bool Registry::is64bit() { return answered_ ? answer_.is64bit : sysinfo::sharedDeploy().Is64bit(); }
+// The system does not change while the library runs: asked once, then kept.
+bool Registry::is64bit() {
+    if (!answered_) {
+        answer_.is64bit = sysinfo::sharedDeploy().Is64bit();
+        answered_ = true;
+    }
+    return answer_.is64bit;
+}
 
 REGSAM Registry::viewFlag() {
     if (!is64bit()) return 0;
@@ -456,15 +479,8 @@ std::vector<std::u16string> Registry::EnumRegistryKeys(HKEY hKey, Units keyName)
     std::vector<std::u16string> names;
     skipOnError([&] {
         const EnumTarget target = enumTarget(hKey, keyName, ReadAccessMask());
-        if (!target.key) return;
-        for (DWORD i = 0; i < kMaxEnumerated; ++i) {
-            std::optional<std::u16string> name = enumKey(target.key, i);
-            if (!name) break;
-            makeRoomFor(names);
-            names.push_back(std::move(*name));
-        }
+        if (target.key) names = subKeyNames(target.key);
     });
-    names.shrink_to_fit();
     return names;
 }
 
@@ -523,15 +539,13 @@ void Registry::CreateRegistryKeyRecursive(HKEY hKey, Units keyName) {
 
 std::vector<std::u16string> Registry::ListSubKeys(HKEY hKey, Units keyName) { return EnumRegistryKeys(hKey, keyName); }
 
-std::vector<RegEntry> Registry::ListValues(HKEY hKey, Units keyName) {
+std::vector<RegEntry> Registry::ListValues(HKEY key) {
     std::vector<RegEntry> entries;
     stopOnError([&] {
-        const EnumTarget target = enumTarget(hKey, keyName, ReadAccessMask());
-        if (!target.key) return;
         for (DWORD i = 0;; ++i) {
-            EnumRead r = enumValue(target.key, i, kDataBuffer);
+            EnumRead r = enumValue(key, i, kDataBuffer);
             // Larger data are read again into a buffer of the size they need.
-            if (r.status == ERROR_MORE_DATA) r = enumValue(target.key, i, static_cast<DWORD>(r.data.size()));
+            if (r.status == ERROR_MORE_DATA) r = enumValue(key, i, static_cast<DWORD>(r.data.size()));
             if (r.status != ERROR_SUCCESS) break;
             entries.push_back(regEntry(std::move(r.name), r.type, r.data, com::fromAnsi));
         }
@@ -569,34 +583,40 @@ void Registry::CopyRegistryKey(HKEY hKey, Units sourceKeyName, Units targetKeyNa
 }
 
 void Registry::SaveRegToFile(HKEY hKey, Units keyName, Units regFile, bool includeSubKeys, bool appendToFile) {
-    saveKey(hKey, keyName, regFile, includeSubKeys, appendToFile, false);
+    std::u16string header;
+    com::unique_hfile file;
+    skipOnError([&] {
+        const std::string path = ansi(regFile);
+        if (!appendToFile) {
+            header = kRegHeader;
+        } else if (std::optional<std::string> existing = readOrCreate(path); existing && !holdsRegHeader(*existing)) {
+            header = kRegHeader;
+        }
+        file = openForWriting(path, appendToFile);
+    });
+    if (file) saveKey(hKey, keyName, file.get(), std::move(header), includeSubKeys);
 }
 
-void Registry::saveKey(HKEY hKey, Units keyName, Units regFile, bool includeSubKeys, bool appendToFile,
-                       bool headerKnown) {
-    const std::string path = ansi(regFile);
-    const auto root = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(hKey));
-    std::u16string block;
-    skipOnError([&] {
-        if (!appendToFile) {
-            block = kRegHeader;
-        } else if (!headerKnown) {
-            std::optional<std::string> existing = readOrCreate(path);
-            if (existing && !holdsRegHeader(*existing)) block = kRegHeader;
-        }
-    });
-    appendKeyLine(block, root, keyName);
-    skipOnError([&] {
-        for (const RegEntry& entry : ListValues(hKey, keyName))
-            appendValueLine(block, entry);
-    });
+void Registry::saveKey(HKEY hKey, Units keyName, HANDLE file, std::u16string block, bool includeSubKeys) {
+    appendKeyLine(block, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(hKey)), keyName);
+    // One open of the key serves both its values and its subkeys.
+    EnumTarget key;
+    skipOnError([&] { key = enumTarget(hKey, keyName, ReadAccessMask()); });
+    if (key.key) {
+        skipOnError([&] {
+            for (const RegEntry& entry : ListValues(key.key))
+                appendValueLine(block, entry);
+        });
+    }
     block += u"\r\n";
-    skipOnError([&] { writeText(path, block, appendToFile); });
-    if (!includeSubKeys) return;
+    skipOnError([&] { writeText(file, block); });
+    if (!includeSubKeys || !key.key) return;
+    std::vector<std::u16string> names;
+    skipOnError([&] { names = subKeyNames(key.key); });
+    key = EnumTarget{};
     skipOnError([&] {
-        // The file now holds a header: either this call wrote one or it was found there.
-        for (const std::u16string& name : ListSubKeys(hKey, keyName))
-            saveKey(hKey, std::u16string(keyName) + u'\\' + name, regFile, true, true, true);
+        for (const std::u16string& name : names)
+            saveKey(hKey, std::u16string(keyName) + u'\\' + name, file, {}, true);
     });
 }
 

@@ -73,14 +73,14 @@ private:
     com::unique_hkey openOrCreateForWriting(HKEY hKey, Units keyName);
     bool DeleteKeyTree(HKEY hKey, Units keyName);
     std::vector<std::u16string> ListSubKeys(HKEY hKey, Units keyName);
-    std::vector<RegEntry> ListValues(HKEY hKey, Units keyName);
-    // One key's block, then (on request) its subtree; headerKnown: the file is known to hold the
-    // header already, so it is not read again.
-    void saveKey(HKEY hKey, Units keyName, Units regFile, bool includeSubKeys, bool appendToFile, bool headerKnown);
+    std::vector<RegEntry> ListValues(HKEY key);
+    // One key's block (after what block holds already), then on request the blocks of its
+    // subtree, each written to the export's open file with a single write.
+    void saveKey(HKEY hKey, Units keyName, HANDLE file, std::u16string block, bool includeSubKeys);
 
     bool view64_ = false;
     SystemAnswer answer_{false};
-    bool answered_ = false;
+    bool answered_ = false;  // answer_ holds the system's answer (or the one given)
     std::vector<std::pair<std::u16string, std::u16string>> fileTypes_;  // extension, description
 };
 
