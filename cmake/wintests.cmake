@@ -29,19 +29,14 @@ set(LARK_FRAME_TEST_SOURCES
     ${LARK_GEN}/record_probe_i.c
     ${PROJECT_SOURCE_DIR}/tests/win/fixtures/record_probe.rc)
 
-# The registry toolkit linked into its view test, which answers the 64-bit question itself.
-set(LARK_REGISTRY_TEST_SOURCES
-    ${PROJECT_SOURCE_DIR}/src/registry/Registry.cpp
-    ${PROJECT_SOURCE_DIR}/src/registry/reg_text.cpp
-    ${PROJECT_SOURCE_DIR}/src/sysinfo/CDeploy2.cpp
-    ${PROJECT_SOURCE_DIR}/src/sysinfo/version_rules.cpp
-    ${PROJECT_SOURCE_DIR}/src/frame/arrays.cpp
-    ${PROJECT_SOURCE_DIR}/src/frame/dispatch.cpp
-    ${PROJECT_SOURCE_DIR}/src/frame/errors.cpp
-    ${PROJECT_SOURCE_DIR}/src/frame/error.cpp
-    ${PROJECT_SOURCE_DIR}/src/frame/module.cpp
-    ${PROJECT_SOURCE_DIR}/src/frame/raii.cpp
-    ${PROJECT_SOURCE_DIR}/src/frame/platform_text.cpp)
+# The registry toolkit linked into its view test, which answers the 64-bit question itself: the
+# frame's sources of the dispatch test (without its probe library) and what the toolkit adds.
+set(LARK_REGISTRY_TEST_SOURCES ${LARK_FRAME_TEST_SOURCES})
+list(FILTER LARK_REGISTRY_TEST_SOURCES INCLUDE REGEX "/src/frame/")
+list(APPEND LARK_REGISTRY_TEST_SOURCES
+    ${PROJECT_SOURCE_DIR}/src/frame/arrays.cpp ${PROJECT_SOURCE_DIR}/src/frame/module.cpp
+    ${PROJECT_SOURCE_DIR}/src/registry/Registry.cpp ${PROJECT_SOURCE_DIR}/src/registry/reg_text.cpp
+    ${PROJECT_SOURCE_DIR}/src/sysinfo/CDeploy2.cpp ${PROJECT_SOURCE_DIR}/src/sysinfo/version_rules.cpp)
 
 file(GLOB LARK_WIN_TEST_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/win/*_test.cpp)
 foreach(source ${LARK_WIN_TEST_SOURCES})
