@@ -186,10 +186,10 @@ EnumTarget enumTarget(HKEY hKey, Units keyName, REGSAM readAccess) {
     return target;
 }
 
-// The names of the direct subkeys of an open key, in enumeration order.
-std::vector<std::u16string> subKeyNames(HKEY key) {
+// The names of the direct subkeys of an open key, in enumeration order; at most count of them.
+std::vector<std::u16string> subKeyNames(HKEY key, DWORD count = kMaxEnumerated) {
     std::vector<std::u16string> names;
-    for (DWORD i = 0; i < kMaxEnumerated; ++i) {
+    for (DWORD i = 0; i < count; ++i) {
         std::optional<std::u16string> name = enumKey(key, i);
         if (!name) break;
         makeRoomFor(names);
@@ -370,11 +370,7 @@ com::unique_variant Registry::GetRegistryValue(HKEY hKey, Units keyName, Units v
             switch (code) {
                 case REG_DWORD: {
                     ValueRead r = queryValue(key.get(), name.c_str(), 4);
-                    if (r.status == ERROR_SUCCESS) {
-                        r.data.resize(4);  // shorter data read as if zero-filled
-                        answer = longVariant(static_cast<LONG>(r.data[0] | r.data[1] << 8 | r.data[2] << 16 |
-                                                               uint32_t(r.data[3]) << 24));
-                    }
+                    if (r.status == ERROR_SUCCESS) answer = longVariant(numberFromData(r.data));
                     break;
                 }
                 case REG_SZ:
@@ -496,9 +492,7 @@ com::unique_safearray Registry::EnumRegistryValues(HKEY hKey, Units keyName) {
             if (r.type == REG_SZ) {
                 data = textVariant(r.data.empty() ? std::u16string() : fromBytes(r.data.data(), r.data.size() - 1));
             } else if (r.type == REG_DWORD) {
-                r.data.resize(std::max<size_t>(r.data.size(), 4));
-                data = longVariant(
-                    static_cast<LONG>(r.data[0] | r.data[1] << 8 | r.data[2] << 16 | uint32_t(r.data[3]) << 24));
+                data = longVariant(numberFromData(r.data));
             } else {
                 data = bytesVariant(r.data.data(), r.data.size());
             }
@@ -539,10 +533,10 @@ void Registry::CreateRegistryKeyRecursive(HKEY hKey, Units keyName) {
 
 std::vector<std::u16string> Registry::ListSubKeys(HKEY hKey, Units keyName) { return EnumRegistryKeys(hKey, keyName); }
 
-std::vector<RegEntry> Registry::ListValues(HKEY key) {
+std::vector<RegEntry> Registry::ListValues(HKEY key, DWORD count) {
     std::vector<RegEntry> entries;
     stopOnError([&] {
-        for (DWORD i = 0;; ++i) {
+        for (DWORD i = 0; i < count; ++i) {
             EnumRead r = enumValue(key, i, kDataBuffer);
             // Larger data are read again into a buffer of the size they need.
             if (r.status == ERROR_MORE_DATA) r = enumValue(key, i, static_cast<DWORD>(r.data.size()));
@@ -602,9 +596,14 @@ void Registry::saveKey(HKEY hKey, Units keyName, HANDLE file, std::u16string blo
     // One open of the key serves both its values and its subkeys.
     EnumTarget key;
     skipOnError([&] { key = enumTarget(hKey, keyName, ReadAccessMask()); });
+    // The counts spare each listing the call that would only report its end.
+    DWORD subKeys = kMaxEnumerated, values = kMaxEnumerated;
+    if (key.key && RegQueryInfoKeyA(key.key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr,
+                                    nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        subKeys = values = kMaxEnumerated;
     if (key.key) {
         skipOnError([&] {
-            for (const RegEntry& entry : ListValues(key.key))
+            for (const RegEntry& entry : ListValues(key.key, values))
                 appendValueLine(block, entry);
         });
     }
@@ -612,7 +611,7 @@ void Registry::saveKey(HKEY hKey, Units keyName, HANDLE file, std::u16string blo
     skipOnError([&] { writeText(file, block); });
     if (!includeSubKeys || !key.key) return;
     std::vector<std::u16string> names;
-    skipOnError([&] { names = subKeyNames(key.key); });
+    skipOnError([&] { names = subKeyNames(key.key, subKeys); });
     key = EnumTarget{};
     skipOnError([&] {
         for (const std::u16string& name : names)

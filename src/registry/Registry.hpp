@@ -73,7 +73,8 @@ private:
     com::unique_hkey openOrCreateForWriting(HKEY hKey, Units keyName);
     bool DeleteKeyTree(HKEY hKey, Units keyName);
     std::vector<std::u16string> ListSubKeys(HKEY hKey, Units keyName);
-    std::vector<RegEntry> ListValues(HKEY key);
+    // The values of an open key, at most count of them.
+    std::vector<RegEntry> ListValues(HKEY key, DWORD count);
     // One key's block (after what block holds already), then on request the blocks of its
     // subtree, each written to the export's open file with a single write.
     void saveKey(HKEY hKey, Units keyName, HANDLE file, std::u16string block, bool includeSubKeys);

@@ -35,14 +35,10 @@ RegEntry regEntry(std::u16string name, uint32_t type, std::span<const uint8_t> d
             entry.kind = DataKind::text;
             entry.text = textWithout(data, 2, decode);
             break;
-        case kRegDword: {
+        case kRegDword:
             entry.kind = DataKind::number;
-            uint32_t value = 0;
-            for (size_t i = 0; i < std::min<size_t>(data.size(), 4); ++i)
-                value |= uint32_t(data[i]) << (8 * i);
-            entry.number = static_cast<int32_t>(value);
+            entry.number = numberFromData(data);
             break;
-        }
         case kRegBinary:
             entry.kind = DataKind::bytes;
             entry.bytes.assign(data.begin(), data.end());
@@ -52,6 +48,13 @@ RegEntry regEntry(std::u16string name, uint32_t type, std::span<const uint8_t> d
             break;
     }
     return entry;
+}
+
+int32_t numberFromData(std::span<const uint8_t> data) noexcept {
+    uint32_t value = 0;
+    for (size_t i = 0; i < std::min<size_t>(data.size(), 4); ++i)
+        value |= uint32_t(data[i]) << (8 * i);
+    return static_cast<int32_t>(value);
 }
 
 Units rootName(uint32_t hKey) noexcept {

@@ -46,6 +46,9 @@ using AnsiDecoder = std::function<std::u16string(std::string_view)>;
 // text or no bytes.
 RegEntry regEntry(std::u16string name, uint32_t type, std::span<const uint8_t> data, const AnsiDecoder& decode);
 
+// The 32-bit number of the first four data bytes, little-endian; missing bytes count as 0.
+int32_t numberFromData(std::span<const uint8_t> data) noexcept;
+
 // The name of a predefined root key with its closing backslash ("HKEY_CURRENT_USER\"), or ""
 // for any other handle value.
 Units rootName(uint32_t hKey) noexcept;
