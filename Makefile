@@ -25,6 +25,7 @@ demo: setup
 bench: setup
 	@cmake --preset native >/dev/null && cmake --build --preset native -j$(JOBS) --target lark_bench >/dev/null
 	@build/native/lark_bench --benchmark_min_time=0.2
+	@JOBS=$(JOBS) scripts/wine-bench
 
 dist: build
 	@cmake --build build/win64 --target dist >/dev/null && cmake --build build/win32 --target dist >/dev/null

@@ -29,6 +29,15 @@ set(LARK_FRAME_TEST_SOURCES
     ${LARK_GEN}/record_probe_i.c
     ${PROJECT_SOURCE_DIR}/tests/win/fixtures/record_probe.rc)
 
+# The registry toolkit linked into its view test, which answers the 64-bit question itself: the
+# frame's sources of the dispatch test (without its probe library) and what the toolkit adds.
+set(LARK_REGISTRY_TEST_SOURCES ${LARK_FRAME_TEST_SOURCES})
+list(FILTER LARK_REGISTRY_TEST_SOURCES INCLUDE REGEX "/src/frame/")
+list(APPEND LARK_REGISTRY_TEST_SOURCES
+    ${PROJECT_SOURCE_DIR}/src/frame/arrays.cpp ${PROJECT_SOURCE_DIR}/src/frame/module.cpp
+    ${PROJECT_SOURCE_DIR}/src/registry/Registry.cpp ${PROJECT_SOURCE_DIR}/src/registry/reg_text.cpp
+    ${PROJECT_SOURCE_DIR}/src/sysinfo/CDeploy2.cpp ${PROJECT_SOURCE_DIR}/src/sysinfo/version_rules.cpp)
+
 file(GLOB LARK_WIN_TEST_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/win/*_test.cpp)
 foreach(source ${LARK_WIN_TEST_SOURCES})
     get_filename_component(name ${source} NAME_WE)
@@ -42,6 +51,10 @@ foreach(source ${LARK_WIN_TEST_SOURCES})
     if(name MATCHES "^frame_")
         target_sources(${name} PRIVATE ${LARK_FRAME_TEST_SOURCES})
         add_dependencies(${name} record_probe_idl)
+    endif()
+    if(name STREQUAL "registry_view_test")
+        target_sources(${name} PRIVATE ${LARK_REGISTRY_TEST_SOURCES})
+        target_link_libraries(${name} PRIVATE shlwapi user32)
     endif()
     add_test(NAME ${name} COMMAND ${name} --gtest_output=xml:C:\\larklib\\results\\${name}.xml)
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300)
@@ -74,3 +87,12 @@ endforeach()
 add_test(NAME version_fixtures COMMAND ${LARK_PREFIX_TOOL} fixtures ${LARK_VERSION_FIXTURE_FILES})
 set_tests_properties(version_fixtures PROPERTIES FIXTURES_REQUIRED wine FIXTURES_SETUP version_fixtures)
 set_tests_properties(version_test script_version.vbs PROPERTIES FIXTURES_REQUIRED "wine;version_fixtures")
+
+# The Wine benchmark of the registry export: built with the tests, run by `make bench` only.
+add_executable(registry_bench ${PROJECT_SOURCE_DIR}/bench/win/registry_bench.cpp ${LARK_GEN}/LARKLIB8_i.c)
+add_dependencies(registry_bench lark_idl LARKLIB8)
+target_include_directories(registry_bench PRIVATE ${LARK_GEN})
+target_compile_definitions(registry_bench PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+target_compile_options(registry_bench PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${LARK_WARNINGS}> -O2)
+target_link_options(registry_bench PRIVATE -static-libgcc -static-libstdc++ -static)
+target_link_libraries(registry_bench PRIVATE ole32 oleaut32 uuid advapi32)

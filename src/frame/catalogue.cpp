@@ -7,6 +7,7 @@
 #include "text/CServicesInputOutput.hpp"
 #include "files/CServicesFileNames2.hpp"
 #include "files/CServicesSpecialFolders2.hpp"
+#include "registry/CRegistry2.hpp"
 #include "sysinfo/CDeploy2.hpp"
 #include "sysinfo/CVersion.hpp"
 #include "xml/CXMLFile.hpp"
@@ -44,7 +45,7 @@ const ClassEntry kClasses[] = {
     {L"CXMLElement", &CLSID_CXMLElement, &IID__CXMLElement, nullptr},
     {L"CServicesInputOutput", &CLSID_CServicesInputOutput, &IID__CServicesInputOutput,
      &createObject<text::CServicesInputOutput>},
-    {L"CRegistry2", &CLSID_CRegistry2, &IID__CRegistry2, &createObject<BareClass<_CRegistry2>>},
+    {L"CRegistry2", &CLSID_CRegistry2, &IID__CRegistry2, &createObject<registry::CRegistry2>},
     {L"CWindowManager", &CLSID_CWindowManager, &IID__CWindowManager, &createObject<BareClass<_CWindowManager>>},
     {L"CDeploy2", &CLSID_CDeploy2, &IID__CDeploy2, &createObject<sysinfo::CDeploy2>},
     {L"CDataStructures3", &CLSID_CDataStructures3, &IID__CDataStructures3,

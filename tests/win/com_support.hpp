@@ -182,6 +182,31 @@ inline std::wstring withSeparator(std::wstring path) {
     return path + L'\\';
 }
 
+// A file of the given name in the temporary folder.
+inline std::wstring tempFile(const wchar_t* name) {
+    wchar_t folder[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH, folder);
+    return withSeparator(folder) + name;
+}
+
+// The bytes of a file; "" when it cannot be read.
+inline std::string bytesOf(const std::wstring& path) {
+    com::unique_hfile file(
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    std::string bytes;
+    char buffer[4096];
+    DWORD got = 0;
+    while (file && ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got) bytes.append(buffer, got);
+    return bytes;
+}
+
+inline void writeBytes(const std::wstring& path, const std::string& bytes) {
+    com::unique_hfile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(file);
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(file.get(), bytes.data(), DWORD(bytes.size()), &written, nullptr));
+}
+
 // The outcome of a late-bound call.
 struct Call {
     HRESULT hr = E_FAIL;

@@ -144,6 +144,32 @@ TEST(TypeLibrary, VersionAndPointerMembersKeepTheirNamesAndPassing) {
     EXPECT_EQ(DISP_E_UNKNOWNNAME, ds->GetIDsOfNames(&later, 1, &id)) << "added with the registry class";
 }
 
+TEST(TypeLibrary, RegistryMembersKeepTheirNamesPassingAndDefaults) {
+    ComPtr<ITypeLib> library;
+    ASSERT_EQ(S_OK, LoadRegTypeLib(kLibraryId, 1, 0, 1033, library.put()));
+    ComPtr<ITypeInfo> reg = typeNamed(library.get(), L"_CRegistry2");
+    ASSERT_TRUE(reg);
+    const std::pair<const wchar_t*, const wchar_t*> members[] = {
+        {L"CheckRegistryKey", L"ByVal hKey; ByVal KeyName; ByVal bCheckWrite Optional = False; "},
+        {L"DeleteRegistryKeyDeep", L"ByVal hKey; ByVal KeyName; "},
+        {L"GetRegistryValue",
+         L"ByVal hKey; ByVal KeyName; ByVal ValueName; ByVal rKeyType; ByRef DefaultValue Optional; "},
+        {L"SetRegistryValue", L"ByVal hKey; ByVal KeyName; ByVal ValueName; ByVal rKeyType; ByRef Value; "},
+        {L"SetRegistryValueArray", L"ByVal hKey; ByVal KeyName; ByRef ValueName; ByVal rKeyType; ByRef Value; "},
+        {L"EnumRegistryValues", L"ByVal hKey; ByVal KeyName; "},
+        {L"CreateRegistryKeyRecursive", L"ByVal hKey; ByVal KeyName; "},
+        {L"CopyRegistryKey", L"ByVal hKey; ByVal SourceKeyName; ByVal TargetKeyName; ByVal Recurse; "},
+        {L"SaveRegToFile", L"ByVal hKey; ByVal sKeyName; ByVal sRegFile; ByVal bIncludeSubKeys Optional = True; "
+                           L"ByVal bAppendToFile Optional = False; "},
+        {L"ApplyRegFile", L"ByVal sRegFile; "},
+        {L"SaveWindowPos", L"ByVal hWnd; ByRef KeyPath; "},
+        {L"RestoreWindowPos", L"ByVal hWnd; ByRef KeyPath; ByRef MinWidth Optional = 0; "
+                              L"ByRef MinHeight Optional = 0; ByVal SW Optional = -1; "},
+        {L"GetFileType", L"ByVal Extension; "},
+    };
+    for (const auto& [member, expected] : members) EXPECT_EQ(expected, describe(parametersOf(reg.get(), member)));
+}
+
 TEST(TypeLibrary, LibraryIdentityAndEnumerations) {
     ComPtr<ITypeLib> library;
     ASSERT_EQ(S_OK, LoadRegTypeLib(kLibraryId, 1, 0, 1033, library.put()));

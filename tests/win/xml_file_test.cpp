@@ -17,29 +17,6 @@ const char kExample[] =
     "   </RECENT>\r\n"
     "</SETTINGS>\r\n";
 
-std::wstring tempFile(const wchar_t* name) {
-    wchar_t folder[MAX_PATH + 1] = {};
-    GetTempPathW(MAX_PATH, folder);
-    return withSeparator(folder) + name;
-}
-
-std::string bytesOf(const std::wstring& path) {
-    com::unique_hfile file(
-        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    std::string bytes;
-    char buffer[4096];
-    DWORD got = 0;
-    while (file && ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got) bytes.append(buffer, got);
-    return bytes;
-}
-
-void writeBytes(const std::wstring& path, const std::string& bytes) {
-    com::unique_hfile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    ASSERT_TRUE(file);
-    DWORD written = 0;
-    ASSERT_TRUE(WriteFile(file.get(), bytes.data(), DWORD(bytes.size()), &written, nullptr));
-}
-
 std::wstring contentsOf(IDispatch* element) {
     Call call = invoke(element, L"Contents", {});
     EXPECT_EQ(S_OK, call.hr);
