@@ -3,6 +3,7 @@
 #include "frame/arrays.hpp"
 #include "frame/collection.hpp"
 #include "frame/platform_text.hpp"
+#include "registry/Registry.hpp"
 #include "text/strings.hpp"
 #include "text/words.hpp"
 
@@ -326,6 +327,48 @@ HRESULT CDataStructures3::WinAPIError(LONG lLastDLLError, BSTR* result) {
         const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                                        static_cast<DWORD>(lLastDLLError), 0, buffer, sizeof buffer, nullptr);
         *result = com::allocBstr(com::fromAnsi({buffer, n}));
+    });
+}
+
+namespace {
+
+// The default value of a key under HKEY_CLASSES_ROOT, "" when there is none.
+std::u16string classesRootDefault(const std::u16string& keyName) {
+    VARIANT empty{};
+    empty.vt = VT_BSTR;  // a null BSTR is the empty string
+    const com::unique_variant value =
+        registry::sharedRegistry().GetRegistryValue(HKEY_CLASSES_ROOT, keyName, u"", REG_SZ, &empty);
+    return value.vt == VT_BSTR ? std::u16string(com::view(value.bstrVal)) : std::u16string();
+}
+
+// Interfaces of the automation runtime that VB clients see everywhere and do not want named.
+bool isVBInterface(std::u16string_view iid) {
+    static constexpr std::u16string_view skipped[] = {
+        u"{000204EE-0000-0000-C000-000000000046}", u"{0B6C9465-D082-11CF-8B4F-00A0C90F2704}",
+        u"{A6BC3AC0-DBAA-11CE-9DE3-00AA004BB851}", u"{B196B283-BAB4-101A-B69C-00AA00341D07}"};
+    return std::any_of(std::begin(skipped), std::end(skipped),
+                       [&](std::u16string_view s) { return com::textCompare(s, iid) == 0; });
+}
+
+}  // namespace
+
+HRESULT CDataStructures3::NameFromIID(GUID* IID, VARIANT_BOOL SkipVBIIDs, BSTR* result) {
+    return raises(result, [&] {
+        *result = nullptr;
+        if (!IID) raise(errInvalidCall);
+        wchar_t text[39] = {};
+        StringFromGUID2(*IID, text, 39);
+        const std::u16string iid(reinterpret_cast<const char16_t*>(text));
+        std::u16string name = classesRootDefault(u"Interface\\" + iid);
+        if (name.empty()) {
+            name = iid;
+            const std::u16string classKey = u"CLSID\\" + iid;
+            if (const std::u16string cls = classesRootDefault(classKey); !cls.empty()) name += u"  CLSID=" + cls;
+            if (const std::u16string progId = classesRootDefault(classKey + u"\\ProgID"); !progId.empty())
+                name += u"  ProgID=" + progId;
+        }
+        if (SkipVBIIDs != VARIANT_FALSE && isVBInterface(iid)) name.clear();
+        *result = com::allocBstr(name);
     });
 }
 

@@ -50,6 +50,7 @@ public:
                                               LONG_PTR* result) override;
     HRESULT STDMETHODCALLTYPE RefCount(IUnknown* pUnk, LONG* result) override;
     HRESULT STDMETHODCALLTYPE WinAPIError(LONG lLastDLLError, BSTR* result) override;
+    HRESULT STDMETHODCALLTYPE NameFromIID(GUID* IID, VARIANT_BOOL SkipVBIIDs, BSTR* result) override;
 };
 
 }  // namespace lark::text

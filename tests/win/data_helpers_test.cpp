@@ -266,5 +266,32 @@ TEST_F(DataHelpers, WinAPIErrorGivesTheSystemsText) {
     EXPECT_FALSE(str(call.result.bstrVal).empty());
 }
 
+TEST_F(DataHelpers, NameFromIIDReadsTheRegisteredNames) {
+    ASSERT_TRUE(ds);
+    auto name = [&](GUID id, bool skip) {
+        BSTR s = nullptr;
+        return taken(ds->NameFromIID(&id, skip ? VARIANT_TRUE : VARIANT_FALSE, &s), s);
+    };
+    auto text = [](REFGUID id) {
+        wchar_t buffer[39] = {};
+        StringFromGUID2(id, buffer, 39);
+        return std::wstring(buffer);
+    };
+    EXPECT_EQ(L"IDispatch", name(IID_IDispatch, true));
+    // Not an interface: the identity, then the class's name and ProgID as registration wrote them.
+    EXPECT_EQ(text(CLSID_CXMLFile) + L"  CLSID=LARKLIB8.CXMLFile  ProgID=LARKLIB8.CXMLFile",
+              name(CLSID_CXMLFile, false));
+    const GUID unknown = {0x6C1B0E29, 0x51AA, 0x4F0B, {0x9E, 0x61, 0x3D, 0x2A, 0x77, 0x10, 0xC4, 0x5E}};
+    EXPECT_EQ(text(unknown), name(unknown, true));
+    // The four runtime interfaces: named when asked, "" when skipped.
+    const GUID provideClassInfo = {0xB196B283, 0xBAB4, 0x101A, {0xB6, 0x9C, 0x00, 0xAA, 0x00, 0x34, 0x1D, 0x07}};
+    EXPECT_FALSE(name(provideClassInfo, false).empty());
+    EXPECT_EQ(L"", name(provideClassInfo, true));
+    const GUID unknownSkipped = {0x000204EE, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+    EXPECT_EQ(L"", name(unknownSkipped, true));
+    BSTR s = nullptr;
+    EXPECT_EQ(HRESULT(0x800A0005), ds->NameFromIID(nullptr, VARIANT_FALSE, &s)) << "no identity";
+}
+
 }  // namespace
 }  // namespace lark::test
