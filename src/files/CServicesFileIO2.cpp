@@ -27,14 +27,19 @@ std::string ansi(Units text) { return com::toAnsi(text); }
 // The run-time error number of a failed file primitive.
 [[noreturn]] void raiseFileError(DWORD code) {
     switch (code) {
-    case ERROR_FILE_NOT_FOUND: raise(errFileNotFound);
-    case ERROR_PATH_NOT_FOUND: raise(errPathNotFound);
-    case ERROR_FILE_EXISTS:
-    case ERROR_ALREADY_EXISTS: raise(errFileExists);
-    case ERROR_INVALID_NAME:
-    case ERROR_BAD_PATHNAME:
-    case ERROR_FILENAME_EXCED_RANGE: raise(errBadFileName);
-    default: raise(errPathAccess);
+        case ERROR_FILE_NOT_FOUND:
+            raise(errFileNotFound);
+        case ERROR_PATH_NOT_FOUND:
+            raise(errPathNotFound);
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS:
+            raise(errFileExists);
+        case ERROR_INVALID_NAME:
+        case ERROR_BAD_PATHNAME:
+        case ERROR_FILENAME_EXCED_RANGE:
+            raise(errBadFileName);
+        default:
+            raise(errPathAccess);
     }
 }
 
@@ -95,10 +100,6 @@ bool resolvesBelowRoot(Units path) {
     return !IsDriveRelative(path) && !HasDotComponent(path) &&
            NamesOneEntryBelowRoot(WithoutTrailingSeparator(fullPath(path)));
 }
-
-// The shell widens what it is given (wildcards, relative paths), so its deleting requests also
-// need a fully qualified path naming one entry.
-bool namesOneEntry(Units path) { return NamesOneEntryBelowRoot(path) && resolvesBelowRoot(path); }
 
 // Deletes a file; with force, a read-only, hidden or system file too.
 void deleteFile(const std::string& path, bool force) {
@@ -172,8 +173,12 @@ std::u16string dateStampOf(DATE date) {
 
 }  // namespace
 
+// The shell widens what it is given (wildcards, relative paths), so its deleting requests take
+// only paths that pass this.
+bool NamesOneEntry(Units path) { return NamesOneEntryBelowRoot(path) && resolvesBelowRoot(path); }
+
 void FileIO::DeleteFileToRecycle(Units filename, bool quiet) {
-    if ((quiet || sharedFileInfo().FileExists(filename)) && namesOneEntry(filename))
+    if ((quiet || sharedFileInfo().FileExists(filename)) && NamesOneEntry(filename))
         shellRequest(shell::kDelete, filename, {}, shell::kRecycle);
 }
 
@@ -206,7 +211,7 @@ void FileIO::DeleteFile(Units filePath, bool force) { deleteFile(ansi(filePath),
 
 bool FileIO::DeleteDirectoryDeep(Units filePath) {
     const Units path = WithoutTrailingSeparator(filePath);
-    return namesOneEntry(path) && shellRequest(shell::kDelete, path, {}, shell::kDeleteTree) == 0;
+    return NamesOneEntry(path) && shellRequest(shell::kDelete, path, {}, shell::kDeleteTree) == 0;
 }
 
 void FileIO::DeleteDeep(Units folderPath, Units wildCard, bool recurse, bool force) {
@@ -217,16 +222,15 @@ void FileIO::DeleteDeep(Units folderPath, Units wildCard, bool recurse, bool for
 void FileIO::CopyFile2(Units source, Units target, bool renameOnCollision, bool quiet) {
     int answer = 0;
     try {
-        const FILEOP_FLAGS flags = shell::kCopyQuietly | (renameOnCollision ? shell::kRenameOnCollision : 0) |
-                                   (quiet ? shell::kSilent : 0);
+        const FILEOP_FLAGS flags =
+            shell::kCopyQuietly | (renameOnCollision ? shell::kRenameOnCollision : 0) | (quiet ? shell::kSilent : 0);
         answer = copyOrMove(shell::kCopy, source, target, flags);
     } catch (...) {
         raise(kFileOperationFailed, {},
               std::u16string(u"Unidentified error when trying to copy a file.\r\n") + kCheckSpace);
     }
     if (answer != 0)
-        raise(kFileOperationFailed, {},
-              u"Unable to copy file: " + std::u16string(source) + u".\r\n" + kCheckSpace);
+        raise(kFileOperationFailed, {}, u"Unable to copy file: " + std::u16string(source) + u".\r\n" + kCheckSpace);
 }
 
 void FileIO::MoveFile(Units source, Units target, bool renameOnCollision) {
@@ -259,7 +263,8 @@ bool FileIO::RenameWithDate(Units pathname) {
     FileInfo& info = sharedFileInfo();
     try {
         if (!info.FileExists(pathname)) return true;
-        std::u16string candidate = DateStampedName(pathname, dateStampOf(info.GetDateLastModified(pathname)), containsText);
+        std::u16string candidate =
+            DateStampedName(pathname, dateStampOf(info.GetDateLastModified(pathname)), containsText);
         if (info.FileExists(candidate)) {
             const SYSTEMTIME time = timeOf(info.GetDateLastModified(candidate));
             candidate = TimeStampedName(candidate, TimeStamp(time.wHour, time.wMinute, time.wSecond));
@@ -325,9 +330,8 @@ HRESULT CServicesFileIO2::MoveFile(BSTR SourceFileName, BSTR TargetFileName, VAR
 
 HRESULT CServicesFileIO2::CopyFile2(BSTR SourceFileName, BSTR TargetFileName, VARIANT_BOOL RenameOnCollision,
                                     VARIANT_BOOL Quiet) {
-    return raises([&] {
-        io_.CopyFile2(com::view(SourceFileName), com::view(TargetFileName), RenameOnCollision, Quiet);
-    });
+    return raises(
+        [&] { io_.CopyFile2(com::view(SourceFileName), com::view(TargetFileName), RenameOnCollision, Quiet); });
 }
 
 HRESULT CServicesFileIO2::CreateFoldersDeep(BSTR FolderPath, VARIANT_BOOL* result) {

@@ -35,6 +35,10 @@ public:
 // The instance that the library's classes share on this thread.
 FileIO& sharedFileIO();
 
+// Whether a deleting operation may take the path as a whole: fully qualified, naming one entry
+// below a root, without wildcards or "." and ".." components (no spelling of a root passes).
+bool NamesOneEntry(Units path);
+
 class CServicesFileIO2 final : public com::Object<_CServicesFileIO2> {
 public:
     HRESULT STDMETHODCALLTYPE DeleteFileToRecycle(BSTR Filename, VARIANT_BOOL Quiet) override;

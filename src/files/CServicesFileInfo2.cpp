@@ -55,14 +55,14 @@ std::optional<WIN32_FIND_DATAA> firstMatch(Units path) {
 }
 
 com::unique_hfile openForWriting(Units path, DWORD disposition) {
-    return com::unique_hfile(
-        CreateFileA(ansi(path).c_str(), kReadWrite, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return com::unique_hfile(CreateFileA(ansi(path).c_str(), kReadWrite, FILE_SHARE_READ, nullptr, disposition,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 int showMessage(std::u16string_view text, std::u16string_view title, UINT buttons) {
     const std::u16string t(text), c(title);
-    return MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(t.c_str()), reinterpret_cast<const wchar_t*>(c.c_str()),
-                       buttons);
+    return MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(t.c_str()),
+                       reinterpret_cast<const wchar_t*>(c.c_str()), buttons);
 }
 
 }  // namespace
@@ -71,23 +71,20 @@ std::u16string FileInfo::GetDisplayName(Units filePath) { return shellName(fileP
 
 std::u16string FileInfo::GetTypeName(Units filePath) { return shellName(filePath, SHGFI_TYPENAME, true); }
 
-std::u16string FileInfo::GetItemFromINIFile(std::optional<Units> section, std::optional<Units> key,
-                                            Units defaultValue, Units iniFile) {
+std::u16string FileInfo::GetItemFromINIFile(std::optional<Units> section, std::optional<Units> key, Units defaultValue,
+                                            Units iniFile) {
     // A null string reaches the platform as a null pointer, which asks for the name lists.
     const auto wide = [](const std::optional<std::u16string>& s) {
         return s ? reinterpret_cast<const wchar_t*>(s->c_str()) : nullptr;
     };
-    const auto owned = [](std::optional<Units> s) {
-        return s ? std::optional<std::u16string>(*s) : std::nullopt;
-    };
+    const auto owned = [](std::optional<Units> s) { return s ? std::optional<std::u16string>(*s) : std::nullopt; };
     const std::optional<std::u16string> sectionText = owned(section), keyText = owned(key);
     const std::u16string fallback(defaultValue), file(iniFile);
     if (sysinfo::sharedDeploy().IsUnicodeSystem()) {
         char16_t buffer[kIniBuffer];
-        const DWORD n = GetPrivateProfileStringW(wide(sectionText), wide(keyText),
-                                                 reinterpret_cast<const wchar_t*>(fallback.c_str()),
-                                                 reinterpret_cast<wchar_t*>(buffer), kIniBuffer,
-                                                 reinterpret_cast<const wchar_t*>(file.c_str()));
+        const DWORD n = GetPrivateProfileStringW(
+            wide(sectionText), wide(keyText), reinterpret_cast<const wchar_t*>(fallback.c_str()),
+            reinterpret_cast<wchar_t*>(buffer), kIniBuffer, reinterpret_cast<const wchar_t*>(file.c_str()));
         return std::u16string(buffer, n);
     }
     const auto narrow = [](const std::optional<std::string>& s) { return s ? s->c_str() : nullptr; };
@@ -157,8 +154,8 @@ int32_t FileInfo::ConfirmFileAvailableForWriting(Units filePath) {
         bool available = false;
         int answer = IDRETRY;
         while (!available && answer != IDCANCEL) {
-            answer = showMessage(path + u"\r\nis currently being used by another application.", kInUseTitle,
-                                 MB_RETRYCANCEL);
+            answer =
+                showMessage(path + u"\r\nis currently being used by another application.", kInUseTitle, MB_RETRYCANCEL);
             available = FileAvailableForWriting(path);
         }
         return FileAvailableForWriting(path) ? kAnswerOk : kAnswerCancel;
@@ -188,8 +185,8 @@ HRESULT CServicesFileInfo2::GetTypeName(BSTR* sFilePath, BSTR* result) {
     });
 }
 
-HRESULT CServicesFileInfo2::GetItemFromINIFile(BSTR* lpSectionName, BSTR* lpKeyName, BSTR* DefaultValue,
-                                               BSTR* iniFile, BSTR* result) {
+HRESULT CServicesFileInfo2::GetItemFromINIFile(BSTR* lpSectionName, BSTR* lpKeyName, BSTR* DefaultValue, BSTR* iniFile,
+                                               BSTR* result) {
     // A null BSTR (the automation null string) is a missing name, unlike "".
     const auto nullable = [](BSTR* s) { return s && *s ? std::optional<Units>(com::view(*s)) : std::nullopt; };
     return traps(result, [&] {

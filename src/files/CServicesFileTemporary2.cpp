@@ -19,7 +19,7 @@ CServicesFileTemporary2::~CServicesFileTemporary2() {
     } else if (deleteContents_) {
         // Only the files directly inside; the folder goes when no sub-folder is left.
         skipOnError([&] {
-            if (NamesOneEntryBelowRoot(path_)) io.DeleteDirectoryContents(path_ + u"\\*.*");
+            if (NamesOneEntry(path_)) io.DeleteDirectoryContents(path_ + u"\\*.*");
         });
         skipOnError([&] { io.DeleteDirectory(path_, true); });
     }

@@ -17,7 +17,8 @@ using com::traps;
 PseudoRandom& sharedRandom() { return com::perThread<PseudoRandom>(); }
 
 std::u16string FileUtilities::UniqueFilePath(Units proposed) {
-    return files::UniqueFilePath(proposed, [](const std::u16string& path) { return sharedFileInfo().FileExists(path); });
+    return files::UniqueFilePath(proposed,
+                                 [](const std::u16string& path) { return sharedFileInfo().FileExists(path); });
 }
 
 std::u16string FileUtilities::GetTemporaryFilePath(Units extension) {

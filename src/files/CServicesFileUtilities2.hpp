@@ -34,7 +34,7 @@ public:
     std::u16string UniqueTempFolder(Units suggestedPath, bool markForDeletion);
 
 private:
-    std::u16string temporaryFolder_;  // ends in '\'; looked up on the first GetTemporaryFilePath
+    std::u16string temporaryFolder_;            // ends in '\'; looked up on the first GetTemporaryFilePath
     com::ComPtr<com::Collection> temporaries_;  // the markers, keyed by path; made on first use
 };
 

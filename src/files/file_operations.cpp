@@ -22,9 +22,7 @@ std::u16string withSuffix(Units path, Units part) {
 }
 }  // namespace
 
-Units WithoutTrailingSeparator(Units path) {
-    return EndsWithSeparator(path) ? path.substr(0, path.size() - 1) : path;
-}
+Units WithoutTrailingSeparator(Units path) { return EndsWithSeparator(path) ? path.substr(0, path.size() - 1) : path; }
 
 bool IsDriveRelative(Units path) {
     return path.size() >= 2 && isDriveLetter(path[0]) && path[1] == u':' && (path.size() == 2 || path[2] != u'\\');
@@ -62,7 +60,8 @@ bool HasDotComponent(Units path) {
 
 std::u16string DateStamp(int day, Units monthAbbreviation, int year) {
     std::u16string stamp = twoDigits(day) + std::u16string(monthAbbreviation);
-    for (int divisor : {1000, 100, 10, 1}) stamp.push_back(static_cast<char16_t>(u'0' + year / divisor % 10));
+    for (int divisor : {1000, 100, 10, 1})
+        stamp.push_back(static_cast<char16_t>(u'0' + year / divisor % 10));
     return stamp;
 }
 

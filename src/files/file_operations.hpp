@@ -16,9 +16,9 @@ namespace shell {
 inline constexpr uint32_t kMove = 1, kCopy = 2, kDelete = 3;
 inline constexpr uint16_t kSilent = 0x4, kRenameOnCollision = 0x8, kNoConfirmation = 0x10, kAllowUndo = 0x40,
                           kNoConfirmMakeFolder = 0x200, kNoErrorUi = 0x400;
-inline constexpr uint16_t kRecycle = kAllowUndo | kNoConfirmation | kSilent;         // 0x54
-inline constexpr uint16_t kDeleteTree = kNoErrorUi | kNoConfirmation | kSilent;     // 0x414
-inline constexpr uint16_t kCopyQuietly = kNoConfirmMakeFolder | kNoConfirmation;    // 0x210
+inline constexpr uint16_t kRecycle = kAllowUndo | kNoConfirmation | kSilent;            // 0x54
+inline constexpr uint16_t kDeleteTree = kNoErrorUi | kNoConfirmation | kSilent;         // 0x414
+inline constexpr uint16_t kCopyQuietly = kNoConfirmMakeFolder | kNoConfirmation;        // 0x210
 inline constexpr uint16_t kMoveRenaming = kCopyQuietly | kRenameOnCollision | kSilent;  // 0x21C
 }  // namespace shell
 

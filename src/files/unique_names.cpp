@@ -20,7 +20,8 @@ int32_t NumberInsertionPoint(Units base) {
 
 std::u16string NumberedVariant(Units base, int32_t insertionPoint, int32_t n) {
     std::u16string number;
-    for (char c : std::to_string(n)) number.push_back(static_cast<char16_t>(c));
+    for (char c : std::to_string(n))
+        number.push_back(static_cast<char16_t>(c));
     if (insertionPoint <= 1) return std::u16string(base) + number;
     const auto at = static_cast<size_t>(insertionPoint - 1);
     return std::u16string(base.substr(0, at)) + number + std::u16string(base.substr(at));

@@ -31,10 +31,10 @@ TEST(UniqueNames, CounterGoesBeforeTheFirstDotOfTheLastComponent) {
     } cases[] = {
         {u"C:\\tmp\\report.tar.gz", 14, u"C:\\tmp\\report3.tar.gz"},
         {u"C:\\tmp\\folder", 0, u"C:\\tmp\\folder3"},
-        {u"C:\\a.b\\c", 0, u"C:\\a.b\\c3"},             // a dot in a folder name does not count
-        {u"name.txt", 0, u"name.txt3"},                  // no separator: appended
-        {u"\\name.txt", 0, u"\\name.txt3"},              // separator in first place: appended
-        {u"C:\\tmp\\", 0, u"C:\\tmp\\3"},                // nothing after the separator
+        {u"C:\\a.b\\c", 0, u"C:\\a.b\\c3"},                // a dot in a folder name does not count
+        {u"name.txt", 0, u"name.txt3"},                    // no separator: appended
+        {u"\\name.txt", 0, u"\\name.txt3"},                // separator in first place: appended
+        {u"C:\\tmp\\", 0, u"C:\\tmp\\3"},                  // nothing after the separator
         {u"C:\\tmp\\.profile", 8, u"C:\\tmp\\3.profile"},  // the dot right after it: inserted there
         {u"", 0, u"3"},
     };
@@ -51,7 +51,8 @@ TEST(UniqueNames, FirstFreeVariantUpTo299) {
     EXPECT_EQ(u"C:\\a\\b2.txt", UniqueFilePath(u"C:\\a\\b.txt", fs));
 
     fs.paths = {u"C:\\a\\b.txt"};
-    for (int n = 1; n <= 298; ++n) fs.paths.insert(NumberedVariant(u"C:\\a\\b.txt", 7, n));
+    for (int n = 1; n <= 298; ++n)
+        fs.paths.insert(NumberedVariant(u"C:\\a\\b.txt", 7, n));
     EXPECT_EQ(u"C:\\a\\b299.txt", UniqueFilePath(u"C:\\a\\b.txt", fs)) << "the last variant offered";
 
     fs.paths.insert(u"C:\\a\\b299.txt");
@@ -102,7 +103,8 @@ TEST(FileOperationRules, DateAndTimeStampedNames) {
     // A name that holds the stamp already is its own first candidate; only the file name counts.
     EXPECT_EQ(u"C:\\logs\\app_04Dec2026.log",
               DateStampedName(u"C:\\logs\\app_04Dec2026.log", u"04Dec2026", asciiContains));
-    EXPECT_EQ(u"C:\\04Dec2026\\app_04Dec2026.log", DateStampedName(u"C:\\04Dec2026\\app.log", u"04Dec2026", asciiContains));
+    EXPECT_EQ(u"C:\\04Dec2026\\app_04Dec2026.log",
+              DateStampedName(u"C:\\04Dec2026\\app.log", u"04Dec2026", asciiContains));
 
     EXPECT_EQ(u"C:\\logs\\app_04Dec2026_153012.log", TimeStampedName(u"C:\\logs\\app_04Dec2026.log", u"153012"));
 }

@@ -53,8 +53,8 @@ TEST_F(FileInfo, ExistenceAndKind) {
         {box.path(L"a.txt"), true, false},
         {box.path(L"My Folder"), true, true},
         {box.path(L"My Folder\\"), true, true},
-        {L"C:\\", true, true},                     // a drive root, which the search does not report
-        {box.path(L"*.txt"), true, false},          // a pattern that matches
+        {L"C:\\", true, true},              // a drive root, which the search does not report
+        {box.path(L"*.txt"), true, false},  // a pattern that matches
         {box.path(L"*.none"), false, false},
         {L"FILE:///" + root + L"\\My%20Folder\\b%20c.txt", true, false},
         {url, true, false},
@@ -89,7 +89,8 @@ TEST_F(FileInfo, DateLastModifiedInLocalTimeWholeSeconds) {
     SYSTEMTIME utc{2026, 12, 5, 4, 15, 30, 12, 789};
     FILETIME written{}, local{};
     ASSERT_TRUE(SystemTimeToFileTime(&utc, &written));
-    HANDLE h = CreateFileW(box.path(L"dated.txt").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE h =
+        CreateFileW(box.path(L"dated.txt").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, h);
     ASSERT_TRUE(SetFileTime(h, nullptr, nullptr, &written));
     CloseHandle(h);

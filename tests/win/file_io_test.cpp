@@ -22,7 +22,8 @@ protected:
         values.push_back(vStr(path.c_str()));
         (values.push_back(vBool(flags)), ...);
         std::vector<VARIANT*> positional;
-        for (auto& v : values) positional.push_back(&v);
+        for (auto& v : values)
+            positional.push_back(&v);
         return invoke(late.get(), member, positional);
     }
     // The Boolean a late-bound call returned (in a Variant or not).
@@ -56,7 +57,8 @@ protected:
 
 TEST_F(FileIO, DeleteFileWithAndWithoutForce) {
     ASSERT_TRUE(io);
-    for (const wchar_t* name : {L"a.txt", L"b.txt", L"readonly.txt", L"held.txt"}) box.file(name);
+    for (const wchar_t* name : {L"a.txt", L"b.txt", L"readonly.txt", L"held.txt"})
+        box.file(name);
     ASSERT_TRUE(SetFileAttributesW(box.path(L"readonly.txt").c_str(), FILE_ATTRIBUTE_READONLY));
     const Snapshot all = box.snapshot();
 
@@ -84,7 +86,8 @@ TEST_F(FileIO, DeleteDirectoryContentsTakesFilesOnly) {
     ASSERT_TRUE(io);
     box.folder(L"d");
     box.folder(L"d\\sub");
-    for (const wchar_t* name : {L"d\\a.txt", L"d\\b.txt", L"d\\c.log", L"d\\sub\\s.txt", L"beside.txt"}) box.file(name);
+    for (const wchar_t* name : {L"d\\a.txt", L"d\\b.txt", L"d\\c.log", L"d\\sub\\s.txt", L"beside.txt"})
+        box.file(name);
     const Snapshot all = box.snapshot();
 
     EXPECT_TRUE(deleteContents(box.path(L"d\\*.txt")));
@@ -221,9 +224,20 @@ TEST_F(FileIO, DrivesRootsAndBadPathsChangeNothing) {
     GetCurrentDirectoryW(MAX_PATH, current);
     const std::set<std::wstring> currentNames = namesIn(current);
 
-    const std::wstring roots[] = {L"C:\\", L"C:", L"c:\\\\\\", L"C:\\.", L"C:\\d\\..", L"C:\\*", L"C:\\*.*",
-                                  L"", L"\\", L".", box.path(L"*"), box.path(L"d\\*.txt"),
-                                  L"C:\\" + std::wstring(300, L'z'), box.path(std::wstring(300, L'z'))};
+    const std::wstring roots[] = {L"C:\\",
+                                  L"C:",
+                                  L"c:\\\\\\",
+                                  L"C:\\.",
+                                  L"C:\\d\\..",
+                                  L"C:\\*",
+                                  L"C:\\*.*",
+                                  L"",
+                                  L"\\",
+                                  L".",
+                                  box.path(L"*"),
+                                  box.path(L"d\\*.txt"),
+                                  L"C:\\" + std::wstring(300, L'z'),
+                                  box.path(std::wstring(300, L'z'))};
     for (const std::wstring& path : roots) {
         SCOPED_TRACE(testing::Message() << "path " << std::string(path.begin(), path.end()).substr(0, 40));
         EXPECT_FALSE(truth(call(L"DeleteDirectoryDeep", path, true)));
@@ -329,7 +343,8 @@ TEST_F(FileIO, CreatingFolders) {
 
     DWORD drives = GetLogicalDrives();
     wchar_t missing = L'Y';
-    while (missing > L'C' && (drives & (1u << (missing - L'A')))) --missing;
+    while (missing > L'C' && (drives & (1u << (missing - L'A'))))
+        --missing;
     EXPECT_TRUE(deep(std::wstring(1, missing) + L":\\x\\y")) << "a drive that does not exist";
     EXPECT_TRUE(deep(L"relative\\path"));
     EXPECT_FALSE(fs::exists(L"relative"));

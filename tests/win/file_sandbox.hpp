@@ -38,7 +38,8 @@ inline void removeTree(const std::wstring& path) {
 inline std::set<std::wstring> namesIn(const std::wstring& folder) {
     std::set<std::wstring> names;
     std::error_code error;
-    for (const auto& entry : fs::directory_iterator(folder, error)) names.insert(entry.path().filename().wstring());
+    for (const auto& entry : fs::directory_iterator(folder, error))
+        names.insert(entry.path().filename().wstring());
     return names;
 }
 
@@ -52,7 +53,8 @@ inline std::string contentsOf(const std::wstring& path) {
     if (file == INVALID_HANDLE_VALUE) return "<unreadable>";
     char buffer[4096];
     DWORD n = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &n, nullptr) && n > 0) text.append(buffer, n);
+    while (ReadFile(file, buffer, sizeof buffer, &n, nullptr) && n > 0)
+        text.append(buffer, n);
     CloseHandle(file);
     return text;
 }
@@ -117,8 +119,8 @@ private:
 class HeldOpen {
 public:
     explicit HeldOpen(const std::wstring& path)
-        : handle_(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
-                              nullptr)) {
+        : handle_(
+              CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)) {
         EXPECT_NE(INVALID_HANDLE_VALUE, handle_) << GetLastError();
     }
     HeldOpen(const HeldOpen&) = delete;

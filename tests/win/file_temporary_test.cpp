@@ -65,7 +65,8 @@ TEST_F(Temporaries, UniqueFilePath) {
     // All 299 variants taken: error 99, even though the 300th would be free.
     box.folder(L"full");
     box.file(L"full\\n.txt");
-    for (int n = 1; n <= 299; ++n) box.file(L"full\\n" + std::to_wstring(n) + L".txt");
+    for (int n = 1; n <= 299; ++n)
+        box.file(L"full\\n" + std::to_wstring(n) + L".txt");
     SetErrorInfo(0, nullptr);
     EXPECT_EQ(L"", unique(box.path(L"full\\n.txt"), vbError(99)));
     EXPECT_EQ(L"LARKLIB8: ", lastError());
@@ -79,14 +80,16 @@ TEST_F(Temporaries, TemporaryFilePaths) {
     const std::wstring named = temporaryFile(L".txt");
     ASSERT_EQ(0u, named.rfind(folder, 0));
     const std::wstring name = named.substr(folder.size());
-    EXPECT_TRUE(std::regex_match(name, std::wregex(L"~RD[0-9A-F]{4,5}\\.txt"))) << std::string(name.begin(), name.end());
+    EXPECT_TRUE(std::regex_match(name, std::wregex(L"~RD[0-9A-F]{4,5}\\.txt")))
+        << std::string(name.begin(), name.end());
     EXPECT_FALSE(fs::exists(named)) << "no file with an extension";
     const std::wstring bare = temporaryFile(L"txt");
     EXPECT_TRUE(std::regex_match(bare.substr(folder.size()), std::wregex(L"~RD[0-9A-F]{4,5}txt")));
 
     // Draws differ from call to call.
     std::set<std::wstring> names;
-    for (int i = 0; i < 20; ++i) names.insert(temporaryFile(L".x"));
+    for (int i = 0; i < 20; ++i)
+        names.insert(temporaryFile(L".x"));
     EXPECT_GT(names.size(), 15u);
 
     const std::wstring made = temporaryFile(L"");
@@ -203,7 +206,7 @@ TEST_F(Temporaries, MarkerObjects) {
 
     // Drive roots and bad paths: released markers delete nothing.
     const std::set<std::wstring> rootNames = namesIn(L"C:\\");
-    for (const wchar_t* bad : {L"C:\\", L"C:", L"", L"C:\\*", L"\\"}) {
+    for (const wchar_t* bad : {L"C:\\", L"C:", L"", L"C:\\*", L"\\", L"C:\\users\\.."}) {
         for (int flags = 0; flags < 4; ++flags) {
             ComPtr<Marker> marker = createByProgId<Marker>(L"LARKLIB8.CServicesFileTemporary2");
             unique_bstr p = bstr(bad);
