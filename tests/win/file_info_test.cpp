@@ -1,5 +1,5 @@
-// CServicesFileInfo2 against the prefix's file system: existence, kinds and dates, shell names,
-// INI values, write access with files held open by another handle, and the message boxes of
+// CServicesFileInfo2 against the prefix's file system: existence and kind, dates, shell names,
+// INI values, write access beside files held open by another handle, and the message boxes of
 // ConfirmFileAvailableForWriting answered from a helper thread.
 #include "file_sandbox.hpp"
 
@@ -7,239 +7,151 @@ namespace lark::test {
 namespace {
 
 using Info = _CServicesFileInfo2;
-using Question = HRESULT (STDMETHODCALLTYPE Info::*)(BSTR*, VARIANT_BOOL*);
 
 class FileInfo : public testing::Test {
 protected:
     ComPtr<Info> info = createByProgId<Info>(L"LARKLIB8.CServicesFileInfo2");
-    ComPtr<IDispatch> late = info.query<IDispatch>();
     Sandbox box;
 
-    // A Boolean member, through the dual interface; the argument must stay as it was.
-    bool ask(Question member, const std::wstring& path) {
+    // A member through the dual interface; the caller's string stays as it was.
+    template <class Result>
+    Result call(HRESULT (STDMETHODCALLTYPE Info::*member)(BSTR*, Result*), const std::wstring& path) {
         Text in(path);
-        VARIANT_BOOL result = 7;
+        Result result{};
         EXPECT_EQ(S_OK, (info.get()->*member)(in.ref(), &result));
         EXPECT_EQ(path, in.text());
-        EXPECT_TRUE(result == VARIANT_TRUE || result == VARIANT_FALSE) << result;
-        return result == VARIANT_TRUE;
+        return result;
+    }
+    bool ask(HRESULT (STDMETHODCALLTYPE Info::*member)(BSTR*, VARIANT_BOOL*), const std::wstring& path) {
+        return call(member, path) == VARIANT_TRUE;
     }
     std::wstring name(HRESULT (STDMETHODCALLTYPE Info::*member)(BSTR*, BSTR*), const std::wstring& path) {
-        Text in(path);
-        unique_bstr out;
-        EXPECT_EQ(S_OK, (info.get()->*member)(in.ref(), out.put()));
+        unique_bstr out(call(member, path));
         return str(out.get());
-    }
-    DATE modified(const std::wstring& path) {
-        Text in(path);
-        DATE date = -1;
-        EXPECT_EQ(S_OK, info->GetDateLastModified(in.ref(), &date));
-        return date;
     }
 };
 
-TEST_F(FileInfo, ExistenceAndKind) {
-    ASSERT_TRUE(info);
-    box.file(L"a.txt");
-    box.folder(L"My Folder");
-    box.file(L"My Folder\\b c.txt");
-    const std::wstring root = box.root();
-    const std::wstring url = L"file:///" + root + L"/My%20Folder/b%20c.txt";
-
+TEST_F(FileInfo, ExistenceKindAndDates) {
+    box.make({L"a.txt", L"My Folder\\", L"My Folder\\b c.txt"});
+    const std::wstring missing = box.path(L"missing.txt"), tooLong = L"C:\\" + std::wstring(300, L'a');
     const struct {
         std::wstring path;
-        bool exists, directory;
-    } cases[] = {
-        {box.path(L"a.txt"), true, false},
-        {box.path(L"My Folder"), true, true},
-        {box.path(L"My Folder\\"), true, true},
-        {L"C:\\", true, true},              // a drive root, which the search does not report
-        {box.path(L"*.txt"), true, false},  // a pattern that matches
-        {box.path(L"*.none"), false, false},
-        {L"FILE:///" + root + L"\\My%20Folder\\b%20c.txt", true, false},
-        {url, true, false},
-        {L"file:///" + root + L"/My%20Folder/missing.txt", false, false},
-        {box.path(L"missing.txt"), false, false},
-        {box.path(L"missing\\a.txt"), false, false},
-        {L"", false, false},
-        {L"C:\\" + std::wstring(300, L'a'), false, false},
-    };
+        bool exists, folder;
+    } cases[] = {{box.path(L"a.txt"), true, false},
+                 {box.path(L"My Folder\\"), true, true},
+                 {L"C:\\", true, true},
+                 {box.path(L"*.txt"), true, false},
+                 {box.path(L"*.none"), false, false},
+                 {L"file:///" + box.root() + L"/My%20Folder/b%20c.txt", true, false},
+                 {L"FILE://" + box.path(L"My%20Folder"), true, false},
+                 {missing, false, false},
+                 {L"", false, false},
+                 {tooLong, false, false}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "path " << std::string(c.path.begin(), c.path.end()).substr(0, 80));
+        SCOPED_TRACE(testing::Message() << fs::path(c.path).string());
         EXPECT_EQ(c.exists, ask(&Info::FileExists, c.path));
-        EXPECT_EQ(c.directory, ask(&Info::IsDirectory, c.path));
-        EXPECT_EQ(c.directory, ask(&Info::DirectoryExists, c.path));
+        EXPECT_EQ(c.folder, ask(&Info::IsDirectory, c.path));
+        EXPECT_EQ(c.folder, ask(&Info::DirectoryExists, c.path));
     }
-
-    // A null string and a missing argument are False, not errors.
     VARIANT_BOOL result = 7;
     EXPECT_EQ(S_OK, info->FileExists(nullptr, &result));
     EXPECT_EQ(VARIANT_FALSE, result);
-    unique_variant nothing = vStr(nullptr);
-    Call call = invoke(late.get(), L"fileexists", {&nothing});
-    EXPECT_EQ(S_OK, call.hr);
-    EXPECT_EQ(VT_BOOL, call.result.vt);
-    EXPECT_EQ(VARIANT_FALSE, call.result.boolVal);
-}
 
-TEST_F(FileInfo, DateLastModifiedInLocalTimeWholeSeconds) {
-    ASSERT_TRUE(info);
-    box.file(L"dated.txt");
-    // 4 December 2026 15:30:12.789 UTC.
-    SYSTEMTIME utc{2026, 12, 5, 4, 15, 30, 12, 789};
-    FILETIME written{}, local{};
-    ASSERT_TRUE(SystemTimeToFileTime(&utc, &written));
-    HANDLE h =
-        CreateFileW(box.path(L"dated.txt").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    // Local time, whole seconds: 4 December 2026 15:30:12.789 UTC as written.
+    SYSTEMTIME utc{2026, 12, 5, 4, 15, 30, 12, 789}, local{};
+    FILETIME written{}, localTime{};
+    SystemTimeToFileTime(&utc, &written);
+    HANDLE h = CreateFileW(box.path(L"a.txt").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_TRUE(SetFileTime(h, nullptr, nullptr, &written));
     CloseHandle(h);
-
-    ASSERT_TRUE(FileTimeToLocalFileTime(&written, &local));
-    SYSTEMTIME expected{};
-    FileTimeToSystemTime(&local, &expected);
-    expected.wMilliseconds = 0;
-    DATE date = 0;
-    SystemTimeToVariantTime(&expected, &date);
-    EXPECT_DOUBLE_EQ(date, modified(box.path(L"dated.txt")));
-    EXPECT_DOUBLE_EQ(date, modified(box.path(L"dated.*"))) << "the first match of a pattern";
-
-    SYSTEMTIME back{};
-    ASSERT_TRUE(VariantTimeToSystemTime(modified(box.path(L"dated.txt")), &back));
-    EXPECT_EQ(expected.wHour, back.wHour);
-    EXPECT_EQ(12, back.wSecond);
-
-    EXPECT_EQ(0.0, modified(box.path(L"missing.txt")));
-    EXPECT_EQ(0.0, modified(L""));
+    FileTimeToLocalFileTime(&written, &localTime);
+    FileTimeToSystemTime(&localTime, &local);
+    local.wMilliseconds = 0;
+    DATE expected = 0;
+    SystemTimeToVariantTime(&local, &expected);
+    EXPECT_DOUBLE_EQ(expected, call(&Info::GetDateLastModified, box.path(L"a.txt")));
+    EXPECT_DOUBLE_EQ(expected, call(&Info::GetDateLastModified, box.path(L"a.*"))) << "the first match";
+    EXPECT_EQ(0.0, call(&Info::GetDateLastModified, missing));
+    EXPECT_EQ(0.0, call(&Info::GetDateLastModified, L""));
 }
 
-TEST_F(FileInfo, ShellNames) {
-    ASSERT_TRUE(info);
-    box.file(L"report.txt");
-    box.file(L"data.zqx9");
+TEST_F(FileInfo, ShellNamesAndINIValues) {
+    box.make({L"report.txt", L"data.zqx9"});
     const std::wstring display = name(&Info::GetDisplayName, box.path(L"report.txt"));
-    EXPECT_TRUE(display == L"report.txt" || display == L"report") << std::string(display.begin(), display.end());
+    EXPECT_TRUE(display == L"report.txt" || display == L"report") << fs::path(display).string();
+    std::wstring type = name(&Info::GetTypeName, box.path(L"data.zqx9"));
+    CharUpperW(type.data());
+    EXPECT_TRUE(type.find(L"ZQX9") != std::wstring::npos || type == L"<NO FILE ASSOCIATION>") << type.size();
     EXPECT_EQ(L"", name(&Info::GetDisplayName, box.path(L"missing.txt")));
     EXPECT_EQ(L"", name(&Info::GetTypeName, box.path(L"missing.txt")));
 
-    // An extension nobody registered: the shell makes a name up, or has none at all.
-    std::wstring unknown = name(&Info::GetTypeName, box.path(L"data.zqx9"));
-    EXPECT_FALSE(unknown.empty());
-    CharUpperW(unknown.data());
-    EXPECT_TRUE(unknown.find(L"ZQX9") != std::wstring::npos || unknown == L"<NO FILE ASSOCIATION>")
-        << std::string(unknown.begin(), unknown.end());
-}
-
-TEST_F(FileInfo, ValuesAndNameListsFromINIFiles) {
-    ASSERT_TRUE(info);
-    const std::string longValue(3000, 'v');
-    box.file(L"app.ini", "[First]\r\nkey=value one\r\nother=2\r\n[Second]\r\nlong=" + longValue + "\r\n");
-    const std::wstring ini = box.path(L"app.ini");
-
-    const auto read = [&](BSTR section, BSTR key, const wchar_t* fallback) {
-        Text file(ini), def(fallback);
+    box.file(L"app.ini", "[First]\r\nkey=value one\r\nother=2\r\n[Second]\r\nlong=" + std::string(3000, 'v') + "\r\n");
+    const auto read = [&](const wchar_t* section, const wchar_t* key) {
+        unique_bstr s(section ? SysAllocString(section) : nullptr), k(key ? SysAllocString(key) : nullptr);
+        BSTR sv = s.get(), kv = k.get();
+        Text fallback(L"dflt"), file(box.path(L"app.ini"));
         unique_bstr out;
-        EXPECT_EQ(S_OK, info->GetItemFromINIFile(&section, &key, def.ref(), file.ref(), out.put()));
+        EXPECT_EQ(S_OK, info->GetItemFromINIFile(&sv, &kv, fallback.ref(), file.ref(), out.put()));
         return str(out.get());
     };
-    unique_bstr first = bstr(L"first"), key = bstr(L"KEY"), missing = bstr(L"missing"), second = bstr(L"Second"),
-                longKey = bstr(L"long"), empty = bstr(L"");
-    EXPECT_EQ(L"value one", read(first.get(), key.get(), L"dflt"));
-    EXPECT_EQ(L"dflt", read(first.get(), missing.get(), L"dflt"));
-    EXPECT_EQ(L"dflt", read(missing.get(), key.get(), L"dflt"));
-    EXPECT_EQ(L"dflt", read(first.get(), empty.get(), L"dflt")) << "an empty key is a key, not a list request";
-    EXPECT_EQ(std::wstring(L"key\0other\0", 10), read(first.get(), nullptr, L"")) << "null key: the key names";
-    EXPECT_EQ(std::wstring(L"First\0Second\0", 13), read(nullptr, nullptr, L"")) << "null section: the sections";
-    EXPECT_EQ(std::wstring(2047, L'v'), read(second.get(), longKey.get(), L"")) << "a 2,048-character buffer";
-
-    // Late-bound, as a script passes its variables.
-    unique_variant s = vStr(L"First"), k = vStr(L"other"), d = vStr(L""), f = vStr(ini.c_str());
-    Call call = invoke(late.get(), L"GetItemFromINIFile", {&s, &k, &d, &f});
-    ASSERT_EQ(S_OK, call.hr);
-    EXPECT_EQ(L"2", str(call.result.bstrVal));
+    EXPECT_EQ(L"value one", read(L"first", L"KEY"));
+    EXPECT_EQ(L"dflt", read(L"First", L"missing"));
+    EXPECT_EQ(L"dflt", read(L"First", L"")) << "an empty key is a key, not a request for the list";
+    EXPECT_EQ(std::wstring(L"key\0other\0", 10), read(L"First", nullptr)) << "null key: the key names";
+    EXPECT_EQ(std::wstring(L"First\0Second\0", 13), read(nullptr, nullptr)) << "null section: the sections";
+    EXPECT_EQ(std::wstring(2047, L'v'), read(L"Second", L"long")) << "a 2,048-character buffer";
 }
 
-TEST_F(FileInfo, WriteAccess) {
-    ASSERT_TRUE(info);
-    box.file(L"free.txt");
-    box.file(L"held.txt");
+TEST_F(FileInfo, WriteAccessLeavesNoProbeBehind) {
+    box.make({L"free.txt", L"held.txt"});
     HeldOpen held(box.path(L"held.txt"));
-
     EXPECT_TRUE(ask(&Info::FileAvailableForWriting, box.path(L"free.txt")));
-    EXPECT_FALSE(ask(&Info::FileAvailableForWriting, box.path(L"held.txt")));
-    EXPECT_FALSE(ask(&Info::FileAvailableForWriting, box.path(L"missing.txt")));
-    EXPECT_FALSE(ask(&Info::FileAvailableForWriting, box.path(L"*.txt")));
     EXPECT_TRUE(ask(&Info::VerifyFileWriteAccess, box.path(L"free.txt")));
+    for (const std::wstring& path : {box.path(L"held.txt"), box.path(L"missing.txt"), box.path(L"*.txt")})
+        EXPECT_FALSE(ask(&Info::FileAvailableForWriting, path));
     EXPECT_FALSE(ask(&Info::VerifyFileWriteAccess, box.path(L"held.txt")));
 
-    // The probes are made and removed again: the sandbox is as it was.
     const Snapshot before = box.snapshot();
     EXPECT_TRUE(ask(&Info::VerifyFileWriteAccess, box.path(L"new.txt")));
-    EXPECT_FALSE(ask(&Info::VerifyFileWriteAccess, box.path(L"missing\\new.txt")));
-    EXPECT_FALSE(ask(&Info::VerifyFileWriteAccess, L""));
-    EXPECT_FALSE(ask(&Info::VerifyFileWriteAccess, L"C:\\" + std::wstring(300, L'a')));
     EXPECT_TRUE(ask(&Info::VerifyFolderWriteAccess, box.root()));
     EXPECT_TRUE(ask(&Info::VerifyFolderWriteAccess, box.root() + L"\\"));
+    for (const std::wstring& path : {box.path(L"missing\\new.txt"), std::wstring(), L"C:\\" + std::wstring(300, L'a')})
+        EXPECT_FALSE(ask(&Info::VerifyFileWriteAccess, path));
     EXPECT_FALSE(ask(&Info::VerifyFolderWriteAccess, box.path(L"missing")));
     EXPECT_EQ(before, box.snapshot());
-    EXPECT_EQ(L"x", std::wstring(1, wchar_t(box.read(L"free.txt")[0])));
 }
 
-// ConfirmFileAvailableForWriting, its message boxes answered by a helper thread.
-class ConfirmWriting : public FileInfo {
-protected:
-    LONG confirm(const std::wstring& path) {
-        Text in(path);
-        LONG result = -1;
-        EXPECT_EQ(S_OK, info->ConfirmFileAvailableForWriting(in.ref(), &result));
-        return result;
-    }
-    static constexpr const wchar_t* kInUse = L"Emberfox: File In Use";
-};
-
-TEST_F(ConfirmWriting, FreeFileAtOnceMissingFileWithMessage) {
-    ASSERT_TRUE(info);
-    box.file(L"free.txt");
+TEST_F(FileInfo, ConfirmFileAvailableForWriting) {
+    box.make({L"free.txt", L"held.txt"});
+    const std::wstring held = box.path(L"held.txt"), missing = box.path(L"missing.txt");
+    std::vector<std::wstring> texts;
+    const auto answerWith = [&](int button) {
+        return [&texts, button](HWND b) { texts.push_back(messageText(b)), press(b, button); };
+    };
     {
-        MessageBoxAnswerer any(kInUse, [](HWND b) { press(b, IDCANCEL); });
-        EXPECT_EQ(1, confirm(box.path(L"free.txt")));
-        EXPECT_EQ(0, any.seen()) << "no message for a free file";
+        MessageBoxAnswerer none(L"Emberfox: File In Use", answerWith(IDCANCEL));
+        EXPECT_EQ(1, call(&Info::ConfirmFileAvailableForWriting, box.path(L"free.txt")));
+        EXPECT_EQ(0, none.seen()) << "no message for a free file";
     }
-    std::wstring text;
-    MessageBoxAnswerer notFound(L"Emberfox: File Not Found", [&](HWND b) {
-        text = messageText(b);
-        press(b, IDOK);
-    });
-    EXPECT_EQ(2, confirm(box.path(L"missing.txt")));
-    EXPECT_EQ(1, notFound.seen());
-    EXPECT_EQ(L"Could not locate the file: \r\n" + box.path(L"missing.txt"), text);
-}
-
-TEST_F(ConfirmWriting, CancelWhileHeldRetryAfterRelease) {
-    ASSERT_TRUE(info);
-    box.file(L"held.txt");
-    const std::wstring path = box.path(L"held.txt");
-    HeldOpen held(path);
     {
-        std::wstring text;
-        MessageBoxAnswerer cancel(kInUse, [&](HWND b) {
-            text = messageText(b);
-            press(b, IDCANCEL);
+        MessageBoxAnswerer notFound(L"Emberfox: File Not Found", answerWith(IDOK));
+        EXPECT_EQ(2, call(&Info::ConfirmFileAvailableForWriting, missing));
+    }
+    HeldOpen holder(held);
+    {
+        MessageBoxAnswerer cancel(L"Emberfox: File In Use", answerWith(IDCANCEL));
+        EXPECT_EQ(2, call(&Info::ConfirmFileAvailableForWriting, held));
+    }
+    {
+        // The first Retry finds the file still held; it is released before the second.
+        MessageBoxAnswerer retry(L"Emberfox: File In Use", [&](HWND b) {
+            if (texts.size() == 3) holder.release();
+            answerWith(IDRETRY)(b);
         });
-        EXPECT_EQ(2, confirm(path));
-        EXPECT_EQ(1, cancel.seen());
-        EXPECT_EQ(path + L"\r\nis currently being used by another application.", text);
+        EXPECT_EQ(1, call(&Info::ConfirmFileAvailableForWriting, held));
     }
-    {
-        // The first Retry finds it still held; the file is released before the second.
-        int answered = 0;
-        MessageBoxAnswerer retry(kInUse, [&](HWND b) {
-            if (++answered == 2) held.release();
-            press(b, IDRETRY);
-        });
-        EXPECT_EQ(1, confirm(path));
-        EXPECT_EQ(2, retry.seen());
-    }
+    const std::wstring inUse = held + L"\r\nis currently being used by another application.";
+    EXPECT_EQ((std::vector<std::wstring>{L"Could not locate the file: \r\n" + missing, inUse, inUse, inUse}), texts);
 }
 
 }  // namespace

@@ -1,14 +1,13 @@
 // What the file-service tests share: a sandbox folder under the prefix's temporary folder,
-// snapshots of folders to prove that nothing outside a target changed, files held open by
-// another handle, a helper thread that answers message boxes, and a check that a test program
-// leaves the temporary folder as it found it.
+// snapshots that show what changed, files held open by another handle, a helper thread that
+// answers message boxes, and a check that a program leaves the temporary folder as it found it.
 #pragma once
 
 #include "com_support.hpp"
 
 #include <atomic>
-#include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <set>
@@ -18,23 +17,8 @@ namespace lark::test {
 
 namespace fs = std::filesystem;
 
-inline std::wstring temporaryFolder() {
-    wchar_t buffer[MAX_PATH] = {};
-    EXPECT_NE(0u, GetTempPathW(MAX_PATH, buffer));
-    return withSeparator(buffer);
-}
+inline std::wstring temporaryFolder() { return withSeparator(fs::temp_directory_path().wstring()); }
 
-// Removes a tree made by a test, read-only entries included. Only ever called on sandboxes.
-inline void removeTree(const std::wstring& path) {
-    std::error_code error;
-    if (!fs::exists(path, error)) return;
-    for (const auto& entry : fs::recursive_directory_iterator(path, error))
-        SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    fs::remove_all(path, error);
-}
-
-// The names directly in a folder.
 inline std::set<std::wstring> namesIn(const std::wstring& folder) {
     std::set<std::wstring> names;
     std::error_code error;
@@ -43,105 +27,93 @@ inline std::set<std::wstring> namesIn(const std::wstring& folder) {
     return names;
 }
 
-// Every entry below a folder, by relative path, with its contents ("<dir>" for folders).
+// Every entry below a folder by relative path, with its contents ("<dir>" for a folder).
 using Snapshot = std::map<std::wstring, std::string>;
-
-inline std::string contentsOf(const std::wstring& path) {
-    std::string text;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "<unreadable>";
-    char buffer[4096];
-    DWORD n = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &n, nullptr) && n > 0)
-        text.append(buffer, n);
-    CloseHandle(file);
-    return text;
+inline std::string contentsOf(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
-
 inline Snapshot snapshotOf(const std::wstring& folder) {
     Snapshot out;
     std::error_code error;
-    for (const auto& entry : fs::recursive_directory_iterator(folder, error)) {
-        const std::wstring relative = fs::relative(entry.path(), folder).wstring();
-        out[relative] = entry.is_directory() ? "<dir>" : contentsOf(entry.path().wstring());
-    }
+    for (const auto& entry : fs::recursive_directory_iterator(folder, error))
+        out[fs::relative(entry.path(), folder).wstring()] = entry.is_directory() ? "<dir>" : contentsOf(entry.path());
     return out;
 }
-
-// The snapshot without the given entries (and everything below them).
+// The snapshot without the named entries and what is below them.
 inline Snapshot without(Snapshot snapshot, std::initializer_list<std::wstring> gone) {
-    for (const std::wstring& name : gone) {
-        for (auto it = snapshot.begin(); it != snapshot.end();) {
-            const bool below = it->first == name || it->first.rfind(name + L"\\", 0) == 0;
-            it = below ? snapshot.erase(it) : std::next(it);
-        }
-    }
+    std::erase_if(snapshot, [&](const auto& entry) {
+        for (const std::wstring& name : gone)
+            if (entry.first == name || entry.first.rfind(name + L"\\", 0) == 0) return true;
+        return false;
+    });
     return snapshot;
 }
 
-// A folder of its own under the prefix's temporary folder, removed with everything in it.
+// A folder of its own under the temporary folder, removed with all it holds (read-only too).
 class Sandbox {
 public:
-    Sandbox() {
-        static int count = 0;
-        root_ = temporaryFolder() + L"lark files " + std::to_wstring(GetCurrentProcessId()) + L"." +
-                std::to_wstring(++count);
-        EXPECT_TRUE(CreateDirectoryW(root_.c_str(), nullptr)) << GetLastError();
+    Sandbox()
+        : root_(temporaryFolder() + L"lark files " + std::to_wstring(GetCurrentProcessId()) + L"." +
+                std::to_wstring(++count_)) {
+        fs::create_directory(root_);
     }
     Sandbox(const Sandbox&) = delete;
     Sandbox& operator=(const Sandbox&) = delete;
-    ~Sandbox() { removeTree(root_); }
-
+    ~Sandbox() {
+        std::error_code error;
+        for (const auto& entry : fs::recursive_directory_iterator(root_, error))
+            SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
+        fs::remove_all(root_, error);
+    }
     const std::wstring& root() const { return root_; }
     std::wstring path(const std::wstring& relative) const { return root_ + L"\\" + relative; }
-    void folder(const std::wstring& relative) const {
-        EXPECT_TRUE(CreateDirectoryW(path(relative).c_str(), nullptr)) << GetLastError();
+    // Names ending in a backslash are made as folders, the others as files holding "x"; missing
+    // folders on the way are made too.
+    void make(std::initializer_list<std::wstring> entries) const {
+        for (const std::wstring& e : entries)
+            e.back() == L'\\' ? (void)fs::create_directories(path(e)) : file(e, "x");
     }
-    void file(const std::wstring& relative, const std::string& contents = "x") const {
-        HANDLE h = CreateFileW(path(relative).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        ASSERT_NE(INVALID_HANDLE_VALUE, h) << GetLastError();
-        DWORD written = 0;
-        WriteFile(h, contents.data(), DWORD(contents.size()), &written, nullptr);
-        CloseHandle(h);
+    void file(const std::wstring& relative, const std::string& contents) const {
+        const fs::path file(path(relative));
+        fs::create_directories(file.parent_path());
+        std::ofstream(file, std::ios::binary) << contents;
     }
-    bool exists(const std::wstring& relative) const {
-        return GetFileAttributesW(path(relative).c_str()) != INVALID_FILE_ATTRIBUTES;
-    }
+    bool exists(const std::wstring& relative) const { return fs::exists(fs::path(path(relative))); }
     std::string read(const std::wstring& relative) const { return contentsOf(path(relative)); }
     Snapshot snapshot() const { return snapshotOf(root_); }
 
 private:
+    static inline int count_ = 0;
     std::wstring root_;
 };
 
-// Another handle on a file or folder, shared with nobody, for as long as it lives.
+// Another handle on a file or folder, shared with nobody, while it lives.
 class HeldOpen {
 public:
     explicit HeldOpen(const std::wstring& path)
-        : handle_(
-              CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)) {
-        EXPECT_NE(INVALID_HANDLE_VALUE, handle_) << GetLastError();
-    }
+        : handle_(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                              nullptr)) {}
     HeldOpen(const HeldOpen&) = delete;
     HeldOpen& operator=(const HeldOpen&) = delete;
     ~HeldOpen() { release(); }
-    void release() {
-        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-        handle_ = INVALID_HANDLE_VALUE;
-    }
+    void release() { CloseHandle(std::exchange(handle_, INVALID_HANDLE_VALUE)); }
 
 private:
     HANDLE handle_;
 };
 
-// Waits on a helper thread for message boxes with the given title and lets `answer` handle
-// each one (read it, press a button); counts them. Stops when destroyed.
+// A helper thread that hands every new message box with the given title to `answer` and
+// counts them, until destroyed.
 class MessageBoxAnswerer {
 public:
-    using Answer = std::function<void(HWND box)>;
-    MessageBoxAnswerer(std::wstring title, Answer answer)
-        : title_(std::move(title)), answer_(std::move(answer)), thread_([this] { run(); }) {}
+    MessageBoxAnswerer(std::wstring title, std::function<void(HWND)> answer)
+        : title_(std::move(title)), answer_(std::move(answer)), thread_([this] {
+              for (HWND last = nullptr; !stop_; Sleep(20)) {
+                  HWND box = FindWindowW(L"#32770", title_.c_str());
+                  if (box && box != last && IsWindowVisible(box)) ++seen_, answer_(last = box);
+              }
+          }) {}
     MessageBoxAnswerer(const MessageBoxAnswerer&) = delete;
     MessageBoxAnswerer& operator=(const MessageBoxAnswerer&) = delete;
     ~MessageBoxAnswerer() {
@@ -151,39 +123,24 @@ public:
     int seen() const { return seen_; }
 
 private:
-    void run() {
-        HWND last = nullptr;
-        while (!stop_) {
-            HWND box = FindWindowW(L"#32770", title_.c_str());
-            if (box && box != last && IsWindowVisible(box)) {
-                last = box;
-                ++seen_;
-                answer_(box);
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-    }
-
     std::wstring title_;
-    Answer answer_;
+    std::function<void(HWND)> answer_;
     std::atomic<bool> stop_{false};
     std::atomic<int> seen_{0};
     std::thread thread_;
 };
 
-inline std::wstring windowText(HWND window) {
+// A message box's text, and a press of one of its buttons.
+inline std::wstring messageText(HWND box) {
     wchar_t text[1024] = {};
-    GetWindowTextW(window, text, 1024);
+    GetDlgItemTextW(box, 0xFFFF, text, 1024);
     return text;
 }
-
-// The text of a message box (its static control) and a press of one of its buttons.
-inline std::wstring messageText(HWND box) { return windowText(GetDlgItem(box, 0xFFFF)); }
 inline void press(HWND box, int button) { PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0); }
 
 // Fails the program when it leaves anything in the temporary folder that was not there before.
 class TemporaryFolderCheck : public testing::Environment {
-public:
+    std::set<std::wstring> before_;
     void SetUp() override { before_ = namesIn(temporaryFolder()); }
     void TearDown() override {
         std::wstring left;
@@ -191,11 +148,7 @@ public:
             if (!before_.count(name)) left += L" [" + name + L"]";
         EXPECT_EQ(L"", left) << "left behind in the temporary folder";
     }
-
-private:
-    std::set<std::wstring> before_;
 };
-
 inline testing::Environment* const kTemporaryFolderCheck = testing::AddGlobalTestEnvironment(new TemporaryFolderCheck);
 
 }  // namespace lark::test

@@ -118,7 +118,8 @@ TEST(TypeLibrary, FileMembersKeepTheirNamesPassingAndDefaults) {
          L"ByRef lpSectionName; ByRef lpKeyName; ByRef DefaultValue; ByRef iniFile; "},
         {L"_CServicesFileTemporary2", L"Initialize",
          L"ByVal FilePath; ByVal IsDirectory; ByVal DeleteDirectoryContents; ByVal RecurseDirectory; "},
-        {L"_CServicesFileUtilities2", L"UniqueTempFolder", L"ByRef SuggestedPath; ByVal MarkForDeletion Optional = True; "},
+        {L"_CServicesFileUtilities2", L"UniqueTempFolder",
+         L"ByRef SuggestedPath; ByVal MarkForDeletion Optional = True; "},
         {L"_CServicesFileUtilities2", L"GetTemporaryFilePath", L"ByVal Extension Optional; "},
     };
     for (const auto& c : cases) {
