@@ -17,10 +17,14 @@ const char kExample[] =
     "   </RECENT>\r\n"
     "</SETTINGS>\r\n";
 
+// The files the tests name in the temporary folder; each test removes them when it ends.
+std::vector<std::wstring> tempFiles;
+
 std::wstring tempFile(const wchar_t* name) {
     wchar_t folder[MAX_PATH + 1] = {};
     GetTempPathW(MAX_PATH, folder);
-    return withSeparator(folder) + name;
+    tempFiles.push_back(withSeparator(folder) + name);
+    return tempFiles.back();
 }
 
 std::string bytesOf(const std::wstring& path) {
@@ -48,6 +52,12 @@ std::wstring contentsOf(IDispatch* element) {
 
 class XmlFile : public testing::Test {
 protected:
+    ~XmlFile() override {
+        xml = nullptr;
+        for (const std::wstring& path : tempFiles) DeleteFileW(path.c_str());
+        tempFiles.clear();
+    }
+
     ComPtr<_CXMLFile> xml = createByProgId<_CXMLFile>(L"LARKLIB8.CXMLFile");
 
     VARIANT_BOOL open(_CXMLFile* file, const std::wstring& path) {
