@@ -22,8 +22,6 @@ namespace {
 
 constexpr char16_t kCheckSpace[] = u"Please check for available disk space and access privileges.";
 
-std::string ansi(Units text) { return com::toAnsi(text); }
-
 // The run-time error number of a failed file primitive.
 [[noreturn]] void raiseFileError(DWORD code) {
     switch (code) {
@@ -45,24 +43,24 @@ std::string ansi(Units text) { return com::toAnsi(text); }
 
 // The file primitives: each raises the run-time error of its failure.
 void removeFolder(Units path) {
-    if (!RemoveDirectoryA(ansi(path).c_str())) raiseFileError(GetLastError());
+    if (!RemoveDirectoryA(com::toAnsi(path).c_str())) raiseFileError(GetLastError());
 }
 
 void makeFolder(Units path) {
-    if (!CreateDirectoryA(ansi(path).c_str(), nullptr)) raiseFileError(GetLastError());
+    if (!CreateDirectoryA(com::toAnsi(path).c_str(), nullptr)) raiseFileError(GetLastError());
 }
 
 void renamePath(Units from, Units to) {
-    if (!MoveFileA(ansi(from).c_str(), ansi(to).c_str())) raiseFileError(GetLastError());
+    if (!MoveFileA(com::toAnsi(from).c_str(), com::toAnsi(to).c_str())) raiseFileError(GetLastError());
 }
 
 // Deletes every file matching the pattern (folders are left alone): 53 when nothing matches,
 // otherwise the error of the first file that stays, after trying all of them.
 void deleteMatchingFiles(Units pattern) {
     WIN32_FIND_DATAA found{};
-    com::unique_hfind search(FindFirstFileA(ansi(pattern).c_str(), &found));
+    com::unique_hfind search(FindFirstFileA(com::toAnsi(pattern).c_str(), &found));
     if (!search) raise(errFileNotFound);
-    const std::string folder = ansi(PathFromFullPath(pattern));
+    const std::string folder = com::toAnsi(PathFromFullPath(pattern));
     DWORD firstFailure = ERROR_SUCCESS;
     do {
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
@@ -77,7 +75,7 @@ void deleteMatchingFiles(Units pattern) {
 int shellRequest(UINT operation, Units from, Units to, FILEOP_FLAGS flags) {
     if (from.empty() || from.size() >= MAX_PATH || to.size() >= MAX_PATH) return ERROR_INVALID_PARAMETER;
     // Each list ends in two NULs.
-    const std::string source = ansi(from) + '\0', target = ansi(to) + '\0';
+    const std::string source = com::toAnsi(from) + '\0', target = com::toAnsi(to) + '\0';
     SHFILEOPSTRUCTA request{};
     request.wFunc = operation;
     request.pFrom = source.c_str();
@@ -207,7 +205,7 @@ bool FileIO::DeleteDirectory(Units directoryPath, bool killZipHandles) {
     return true;
 }
 
-void FileIO::DeleteFile(Units filePath, bool force) { deleteFile(ansi(filePath), force); }
+void FileIO::DeleteFile(Units filePath, bool force) { deleteFile(com::toAnsi(filePath), force); }
 
 bool FileIO::DeleteDirectoryDeep(Units filePath) {
     const Units path = WithoutTrailingSeparator(filePath);
@@ -216,7 +214,7 @@ bool FileIO::DeleteDirectoryDeep(Units filePath) {
 
 void FileIO::DeleteDeep(Units folderPath, Units wildCard, bool recurse, bool force) {
     if (folderPath.size() < kMinDeleteDeepPath || !resolvesBelowRoot(folderPath)) return;
-    deleteDeep(ansi(AppendPathSeparator(folderPath)), ansi(wildCard), recurse, force);
+    deleteDeep(com::toAnsi(AppendPathSeparator(folderPath)), com::toAnsi(wildCard), recurse, force);
 }
 
 void FileIO::CopyFile2(Units source, Units target, bool renameOnCollision, bool quiet) {

@@ -28,8 +28,6 @@ constexpr char16_t kTitle[] = u"Emberfox";
 constexpr char16_t kNotFoundTitle[] = u"Emberfox: File Not Found";
 constexpr char16_t kInUseTitle[] = u"Emberfox: File In Use";
 
-std::string ansi(Units text) { return com::toAnsi(text); }
-
 // The text of a fixed-size ANSI field up to its first NUL.
 template <size_t N>
 std::u16string fieldText(const char (&field)[N]) {
@@ -38,7 +36,7 @@ std::u16string fieldText(const char (&field)[N]) {
 
 std::u16string shellName(Units path, UINT flag, bool emptyMeansNoAssociation) {
     SHFILEINFOA info{};
-    if (!SHGetFileInfoA(ansi(path).c_str(), 0, &info, sizeof info, flag)) return u"";
+    if (!SHGetFileInfoA(com::toAnsi(path).c_str(), 0, &info, sizeof info, flag)) return u"";
     if (flag == SHGFI_TYPENAME) {
         if (emptyMeansNoAssociation && info.szTypeName[0] == '\0') return u"<no file association>";
         return fieldText(info.szTypeName);
@@ -49,13 +47,13 @@ std::u16string shellName(Units path, UINT flag, bool emptyMeansNoAssociation) {
 // The first entry a search finds for the path, if any; the search is closed at once.
 std::optional<WIN32_FIND_DATAA> firstMatch(Units path) {
     WIN32_FIND_DATAA found{};
-    com::unique_hfind search(FindFirstFileA(ansi(path).c_str(), &found));
+    com::unique_hfind search(FindFirstFileA(com::toAnsi(path).c_str(), &found));
     if (!search) return std::nullopt;
     return found;
 }
 
 com::unique_hfile openForWriting(Units path, DWORD disposition) {
-    return com::unique_hfile(CreateFileA(ansi(path).c_str(), kReadWrite, FILE_SHARE_READ, nullptr, disposition,
+    return com::unique_hfile(CreateFileA(com::toAnsi(path).c_str(), kReadWrite, FILE_SHARE_READ, nullptr, disposition,
                                          FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
@@ -88,16 +86,16 @@ std::u16string FileInfo::GetItemFromINIFile(std::optional<Units> section, std::o
         return std::u16string(buffer, n);
     }
     const auto narrow = [](const std::optional<std::string>& s) { return s ? s->c_str() : nullptr; };
-    const std::optional<std::string> sectionAnsi = section ? std::optional(ansi(*section)) : std::nullopt;
-    const std::optional<std::string> keyAnsi = key ? std::optional(ansi(*key)) : std::nullopt;
+    const std::optional<std::string> sectionAnsi = section ? std::optional(com::toAnsi(*section)) : std::nullopt;
+    const std::optional<std::string> keyAnsi = key ? std::optional(com::toAnsi(*key)) : std::nullopt;
     std::string buffer(kIniBuffer, '\0');
-    const DWORD n = GetPrivateProfileStringA(narrow(sectionAnsi), narrow(keyAnsi), ansi(defaultValue).c_str(),
-                                             buffer.data(), kIniBuffer, ansi(iniFile).c_str());
+    const DWORD n = GetPrivateProfileStringA(narrow(sectionAnsi), narrow(keyAnsi), com::toAnsi(defaultValue).c_str(),
+                                             buffer.data(), kIniBuffer, com::toAnsi(iniFile).c_str());
     return com::fromAnsi(std::string_view(buffer.data(), n));
 }
 
 bool FileInfo::IsDirectory(Units path) {
-    const DWORD attributes = GetFileAttributesA(ansi(path).c_str());
+    const DWORD attributes = GetFileAttributesA(com::toAnsi(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -117,7 +115,7 @@ bool FileInfo::FileExists(Units filePath) {
     const std::optional<std::u16string> local = sharedPathNames().LocalPathOfFileUrl(filePath);
     const Units path = local ? Units(*local) : filePath;
     // The search does not report drive roots; their attributes do.
-    return firstMatch(path) || GetFileAttributesA(ansi(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+    return firstMatch(path) || GetFileAttributesA(com::toAnsi(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool FileInfo::FileAvailableForWriting(Units filePath) {
@@ -131,7 +129,7 @@ bool FileInfo::VerifyFileWriteAccess(Units filePath) {
         writable = true;
         probe.reset();
         // Only the probe just made is removed: a failed creation leaves whatever is there.
-        DeleteFileA(ansi(filePath).c_str());
+        DeleteFileA(com::toAnsi(filePath).c_str());
     }
     return writable && !FileExists(filePath);
 }
