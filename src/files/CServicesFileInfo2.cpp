@@ -71,25 +71,24 @@ std::u16string FileInfo::GetTypeName(Units filePath) { return shellName(filePath
 
 std::u16string FileInfo::GetItemFromINIFile(std::optional<Units> section, std::optional<Units> key, Units defaultValue,
                                             Units iniFile) {
-    // A null string reaches the platform as a null pointer, which asks for the name lists.
-    const auto wide = [](const std::optional<std::u16string>& s) {
-        return s ? reinterpret_cast<const wchar_t*>(s->c_str()) : nullptr;
+    // A missing section or key reaches the platform as a null pointer, which asks for the name lists.
+    const auto copy = [](std::optional<Units> text, auto convert) {
+        return text ? std::optional(convert(*text)) : std::nullopt;
     };
-    const auto owned = [](std::optional<Units> s) { return s ? std::optional<std::u16string>(*s) : std::nullopt; };
-    const std::optional<std::u16string> sectionText = owned(section), keyText = owned(key);
-    const std::u16string fallback(defaultValue), file(iniFile);
+    const auto pointer = [](const auto& text) { return text ? text->c_str() : nullptr; };
     if (sysinfo::sharedDeploy().IsUnicodeSystem()) {
+        const auto wide = [](const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); };
+        const auto own = [](Units text) { return std::u16string(text); };
+        const std::optional<std::u16string> sectionText = copy(section, own), keyText = copy(key, own);
         char16_t buffer[kIniBuffer];
-        const DWORD n = GetPrivateProfileStringW(
-            wide(sectionText), wide(keyText), reinterpret_cast<const wchar_t*>(fallback.c_str()),
-            reinterpret_cast<wchar_t*>(buffer), kIniBuffer, reinterpret_cast<const wchar_t*>(file.c_str()));
+        const DWORD n = GetPrivateProfileStringW(wide(pointer(sectionText)), wide(pointer(keyText)),
+                                                 wide(own(defaultValue).c_str()), reinterpret_cast<wchar_t*>(buffer),
+                                                 kIniBuffer, wide(own(iniFile).c_str()));
         return std::u16string(buffer, n);
     }
-    const auto narrow = [](const std::optional<std::string>& s) { return s ? s->c_str() : nullptr; };
-    const std::optional<std::string> sectionAnsi = section ? std::optional(com::toAnsi(*section)) : std::nullopt;
-    const std::optional<std::string> keyAnsi = key ? std::optional(com::toAnsi(*key)) : std::nullopt;
+    const std::optional<std::string> sectionText = copy(section, com::toAnsi), keyText = copy(key, com::toAnsi);
     std::string buffer(kIniBuffer, '\0');
-    const DWORD n = GetPrivateProfileStringA(narrow(sectionAnsi), narrow(keyAnsi), com::toAnsi(defaultValue).c_str(),
+    const DWORD n = GetPrivateProfileStringA(pointer(sectionText), pointer(keyText), com::toAnsi(defaultValue).c_str(),
                                              buffer.data(), kIniBuffer, com::toAnsi(iniFile).c_str());
     return com::fromAnsi(std::string_view(buffer.data(), n));
 }
