@@ -3,6 +3,7 @@
 #include "files/CServicesSpecialFolders2.hpp"
 #include "files/path_names.hpp"
 #include "frame/errors.hpp"
+#include "frame/per_thread.hpp"
 #include "frame/platform_text.hpp"
 #include "frame/raii.hpp"
 #include "sysinfo/CDeploy2.hpp"
@@ -78,6 +79,19 @@ DisplayFolders cachedFolders(std::span<std::u16string, 4> slots) {
 
 }  // namespace
 
+bool PathNames::DriveExists(Units path) {
+    // A failing call leaves the list empty, so nothing is found.
+    std::string roots(MAX_PATH, '\0');
+    GetLogicalDriveStringsA(MAX_PATH, roots.data());
+    return DriveListContains(com::fromAnsi(roots), path);
+}
+
+std::optional<std::u16string> PathNames::LocalPathOfFileUrl(Units path) {
+    return files::FixFileProtocol(path, ansiCharacter);
+}
+
+PathNames& sharedPathNames() { return com::perThread<PathNames>(); }
+
 HRESULT CServicesFileNames2::AppendPathSeparator(BSTR* FolderPath) {
     return raises([&] {
         BSTR* path = variable(FolderPath);
@@ -137,7 +151,7 @@ HRESULT CServicesFileNames2::FixURISpecialCharacters(BSTR* Pathname, BSTR* resul
 HRESULT CServicesFileNames2::FixFileProtocol(BSTR* Pathname) {
     return traps([&] {
         BSTR* path = variable(Pathname);
-        if (std::optional<std::u16string> local = files::FixFileProtocol(com::view(*path), ansiCharacter))
+        if (std::optional<std::u16string> local = sharedPathNames().LocalPathOfFileUrl(com::view(*path)))
             com::assignBstr(path, *local);
     });
 }
@@ -213,10 +227,7 @@ HRESULT CServicesFileNames2::GetBaseName(BSTR* FilePath, BSTR* result) {
 HRESULT CServicesFileNames2::DriveExists(BSTR* Path, VARIANT_BOOL* result) {
     return raises(result, [&] {
         *result = VARIANT_FALSE;
-        // A failing call leaves the list empty, so nothing is found.
-        std::string roots(MAX_PATH, '\0');
-        GetLogicalDriveStringsA(MAX_PATH, roots.data());
-        *result = com::variantBool(DriveListContains(com::fromAnsi(roots), com::view(Path)));
+        *result = com::variantBool(sharedPathNames().DriveExists(com::view(Path)));
     });
 }
 

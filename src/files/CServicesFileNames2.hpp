@@ -1,14 +1,29 @@
 // CServicesFileNames2: the path-name toolkit. The string rules are portable (path_names.hpp);
-// this class adds the platform calls and the per-instance folder cache.
+// this class adds the platform calls and the per-instance folder cache. PathNames holds the
+// rules that need the platform, for this class and for the other file classes.
 #pragma once
 
 #include "LARKLIB8.h"
 #include "frame/object.hpp"
 
+#include "files/path_names.hpp"
+
 #include <array>
+#include <optional>
 #include <string>
 
 namespace lark::files {
+
+class PathNames {
+public:
+    // Whether path occurs in the platform's list of drive roots ("C", "C:" and "c:\" do).
+    bool DriveExists(Units path);
+    // The local path of a "file://" URL (FixFileProtocol), or nullopt for any other path.
+    std::optional<std::u16string> LocalPathOfFileUrl(Units path);
+};
+
+// The instance that the library's classes share on this thread.
+PathNames& sharedPathNames();
 
 class CServicesFileNames2 final : public com::Object<_CServicesFileNames2> {
 public:

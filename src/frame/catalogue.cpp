@@ -5,7 +5,11 @@
 #include "text/CCommandLine.hpp"
 #include "text/CDataStructures3.hpp"
 #include "text/CServicesInputOutput.hpp"
+#include "files/CServicesFileIO2.hpp"
+#include "files/CServicesFileInfo2.hpp"
 #include "files/CServicesFileNames2.hpp"
+#include "files/CServicesFileTemporary2.hpp"
+#include "files/CServicesFileUtilities2.hpp"
 #include "files/CServicesSpecialFolders2.hpp"
 #include "registry/CRegistry2.hpp"
 #include "sysinfo/CDeploy2.hpp"
@@ -27,15 +31,15 @@ const ClassEntry kClasses[] = {
     {L"CEmailMessage", &CLSID_CEmailMessage, &IID__CEmailMessage, &createObject<BareClass<_CEmailMessage>>},
     {L"CHTMLHelp", &CLSID_CHTMLHelp, &IID__CHTMLHelp, &createObject<BareClass<_CHTMLHelp>>},
     {L"CServicesFileInfo2", &CLSID_CServicesFileInfo2, &IID__CServicesFileInfo2,
-     &createObject<BareClass<_CServicesFileInfo2>>},
+     &createObject<files::CServicesFileInfo2>},
     {L"CServicesFileIO2", &CLSID_CServicesFileIO2, &IID__CServicesFileIO2,
-     &createObject<BareClass<_CServicesFileIO2>>},
+     &createObject<files::CServicesFileIO2>},
     {L"CServicesFileNames2", &CLSID_CServicesFileNames2, &IID__CServicesFileNames2,
      &createObject<files::CServicesFileNames2>},
     {L"CServicesFileTemporary2", &CLSID_CServicesFileTemporary2, &IID__CServicesFileTemporary2,
-     &createObject<BareClass<_CServicesFileTemporary2>>},
+     &createObject<files::CServicesFileTemporary2>},
     {L"CServicesFileUtilities2", &CLSID_CServicesFileUtilities2, &IID__CServicesFileUtilities2,
-     &createObject<BareClass<_CServicesFileUtilities2>>},
+     &createObject<files::CServicesFileUtilities2>},
     {L"CServicesSpecialFolders2", &CLSID_CServicesSpecialFolders2, &IID__CServicesSpecialFolders2,
      &createObject<files::CServicesSpecialFolders2>},
     {L"CVersion", &CLSID_CVersion, &IID__CVersion, &createObject<sysinfo::CVersion>},

@@ -13,6 +13,7 @@ std::u16string_view standardDescription(int32_t number) noexcept {
     case errFileNotFound: return u"File not found";
     case errFileExists: return u"File already exists";
     case errPathAccess: return u"Path/File access error";
+    case errPathNotFound: return u"Path not found";
     case errObjectNotSet: return u"Object variable or With block variable not set";
     case errKeyExists: return u"This key is already associated with an element of this collection";
     default: return {};

@@ -20,6 +20,7 @@ enum ErrorNumber : int32_t {
     errFileNotFound = 53,
     errFileExists = 58,
     errPathAccess = 75,
+    errPathNotFound = 76,
     errObjectNotSet = 91,
     errKeyExists = 457,
 };

@@ -183,10 +183,26 @@ inline std::wstring withSeparator(std::wstring path) {
 }
 
 // A file of the given name in the temporary folder.
+// The files the tests named in the temporary folder, removed when the test program ends.
+inline std::vector<std::wstring>& namedTempFiles() {
+    static std::vector<std::wstring> names;
+    return names;
+}
+
+class TempFileCleanup : public testing::Environment {
+public:
+    void TearDown() override {
+        for (const std::wstring& path : namedTempFiles()) DeleteFileW(path.c_str());
+        namedTempFiles().clear();
+    }
+};
+inline const bool tempFileCleanupRegistered = (testing::AddGlobalTestEnvironment(new TempFileCleanup), true);
+
 inline std::wstring tempFile(const wchar_t* name) {
     wchar_t folder[MAX_PATH + 1] = {};
     GetTempPathW(MAX_PATH, folder);
-    return withSeparator(folder) + name;
+    namedTempFiles().push_back(withSeparator(folder) + name);
+    return namedTempFiles().back();
 }
 
 // The bytes of a file; "" when it cannot be read.

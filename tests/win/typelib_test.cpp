@@ -168,6 +168,34 @@ TEST(TypeLibrary, RegistryMembersKeepTheirNamesPassingAndDefaults) {
     for (const auto& [member, expected] : members) EXPECT_EQ(expected, describe(parametersOf(reg.get(), member)));
 }
 
+TEST(TypeLibrary, FileMembersKeepTheirNamesPassingAndDefaults) {
+    ComPtr<ITypeLib> library;
+    ASSERT_EQ(S_OK, LoadRegTypeLib(kLibraryId, 1, 0, 1033, library.put()));
+    const struct {
+        const wchar_t *type, *member, *parameters;
+    } cases[] = {
+        {L"_CServicesFileIO2", L"DeleteDeep",
+         L"ByVal FolderPath; ByVal WildCard Optional = "*.*"; ByVal Recurse Optional; ByVal Force Optional = False; "},
+        {L"_CServicesFileIO2", L"CopyFile2",
+         L"ByVal SourceFileName; ByVal TargetFileName; ByVal RenameOnCollision Optional = False; "
+         L"ByVal Quiet Optional = True; "},
+        {L"_CServicesFileIO2", L"CreateDirectory", L"ByRef DirectoryPath; ByVal EchoMessage Optional = False; "},
+        {L"_CServicesFileIO2", L"DeleteFile", L"ByRef FilePath; ByVal Force Optional = False; "},
+        {L"_CServicesFileInfo2", L"GetItemFromINIFile",
+         L"ByRef lpSectionName; ByRef lpKeyName; ByRef DefaultValue; ByRef iniFile; "},
+        {L"_CServicesFileTemporary2", L"Initialize",
+         L"ByVal FilePath; ByVal IsDirectory; ByVal DeleteDirectoryContents; ByVal RecurseDirectory; "},
+        {L"_CServicesFileUtilities2", L"UniqueTempFolder",
+         L"ByRef SuggestedPath; ByVal MarkForDeletion Optional = True; "},
+        {L"_CServicesFileUtilities2", L"GetTemporaryFilePath", L"ByVal Extension Optional; "},
+    };
+    for (const auto& c : cases) {
+        ComPtr<ITypeInfo> info = typeNamed(library.get(), c.type);
+        ASSERT_TRUE(info) << c.type;
+        EXPECT_EQ(c.parameters, describe(parametersOf(info.get(), c.member))) << c.member;
+    }
+}
+
 TEST(TypeLibrary, LibraryIdentityAndEnumerations) {
     ComPtr<ITypeLib> library;
     ASSERT_EQ(S_OK, LoadRegTypeLib(kLibraryId, 1, 0, 1033, library.put()));

@@ -25,6 +25,10 @@ std::wstring contentsOf(IDispatch* element) {
 
 class XmlFile : public testing::Test {
 protected:
+    ~XmlFile() override {
+        xml = nullptr;
+    }
+
     ComPtr<_CXMLFile> xml = createByProgId<_CXMLFile>(L"LARKLIB8.CXMLFile");
 
     VARIANT_BOOL open(_CXMLFile* file, const std::wstring& path) {
