@@ -76,4 +76,3 @@ WScript.Echo "sizes: " & element.Tags("Size").Count & ", value of the first: " &
 WScript.Echo "up: " & xml.ReadUpOneLevel() & " " & xml.ReadUpOneLevel()
 Set xml = Nothing
 WScript.Echo "element after its file object: " & element.GetProperty("ITEM>SIZE")
-CreateObject("Scripting.FileSystemObject").DeleteFile path

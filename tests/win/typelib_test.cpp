@@ -175,7 +175,7 @@ TEST(TypeLibrary, FileMembersKeepTheirNamesPassingAndDefaults) {
         const wchar_t *type, *member, *parameters;
     } cases[] = {
         {L"_CServicesFileIO2", L"DeleteDeep",
-         L"ByVal FolderPath; ByVal WildCard Optional = "*.*"; ByVal Recurse Optional; ByVal Force Optional = False; "},
+         L"ByVal FolderPath; ByVal WildCard Optional = \"*.*\"; ByVal Recurse Optional; ByVal Force Optional = False; "},
         {L"_CServicesFileIO2", L"CopyFile2",
          L"ByVal SourceFileName; ByVal TargetFileName; ByVal RenameOnCollision Optional = False; "
          L"ByVal Quiet Optional = True; "},
@@ -187,7 +187,7 @@ TEST(TypeLibrary, FileMembersKeepTheirNamesPassingAndDefaults) {
          L"ByVal FilePath; ByVal IsDirectory; ByVal DeleteDirectoryContents; ByVal RecurseDirectory; "},
         {L"_CServicesFileUtilities2", L"UniqueTempFolder",
          L"ByRef SuggestedPath; ByVal MarkForDeletion Optional = True; "},
-        {L"_CServicesFileUtilities2", L"GetTemporaryFilePath", L"ByVal Extension Optional; "},
+        {L"_CServicesFileUtilities2", L"GetTemporaryFilePath", L"ByVal Extension Optional = \"\"; "},
     };
     for (const auto& c : cases) {
         ComPtr<ITypeInfo> info = typeNamed(library.get(), c.type);
