@@ -222,9 +222,7 @@ uint32_t shortTagHash(const uint8_t* bytes, size_t length) {
     uint64_t lo = 0, hi = 0;
     std::memcpy(&lo, bytes, 8);
     std::memcpy(&hi, bytes + 8, 8);
-    uint64_t h = (lo * 0x9E3779B97F4A7C15ull) ^ (hi * 0xC2B2AE3D27D4EB4Full) ^ length;
-    h ^= h >> 29;
-    h *= 0xBF58476D1CE4E5B9ull;
+    const uint64_t h = (lo ^ (hi * 0xC2B2AE3D27D4EB4Full) ^ length) * 0x9E3779B97F4A7C15ull;
     return static_cast<uint32_t>(h >> 32);
 }
 
@@ -352,7 +350,11 @@ void TagIndex::build(Units text) {
     forEachOpeningBracket(text, [&](size_t open) {
         Tag tag;
         if (!tagAt(text, open, tag)) return;
-        Group* group = groupOf(tag.hash & hashMask_, true);
+        // Nearly every tag repeats one seen before: its slot is the first one probed.
+        const uint32_t hash = tag.hash & hashMask_;
+        const uint64_t first = slots_.empty() ? 0 : slots_[hash & (slots_.size() - 1)];
+        Group* group = first != 0 && first >> 32 == hash ? &groups_[static_cast<uint32_t>(first) - 1]
+                                                         : groupOf(hash, true);
         if (group->end == 0) {
             group->sample = static_cast<uint32_t>(open + 1);
             group->length = tag.length;
