@@ -200,13 +200,6 @@ TEST_F(DataHelpers, SwapVtableEntryOnARealObjectAndBack) {
     for (SHORT bad : {SHORT(0), SHORT(-1), SHORT(-32768)})
         EXPECT_EQ(vbError(5), ds->SwapVtableEntry(address(&fake), bad, 0, &old)) << bad;
     EXPECT_EQ(vbError(5), ds->SwapVtableEntry(0, 1, 0, &old));
-
-    // Late-bound, with pointer-sized arguments.
-    unique_variant pObj = vPtr(address(&fake)), entry = vLong(1), lpfn = vPtr(5);
-    Call call = invoke(late.get(), L"SwapVtableEntry", {&pObj, &entry, &lpfn});
-    ASSERT_EQ(S_OK, call.hr);
-    EXPECT_EQ(0, call.result.llVal);
-    EXPECT_EQ(5, bigTable[0]);
 }
 
 TEST_F(DataHelpers, RefCountIsWhatTheCallerHolds) {
