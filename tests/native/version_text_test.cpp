@@ -65,13 +65,14 @@ TEST(VersionText, EnvironmentFromBothWords) {
 }
 
 TEST(VersionText, FileTypesWithDriverAndFontSubtypes) {
+    // clang-format off
     const std::tuple<uint32_t, uint32_t, std::u16string_view> cases[] = {
-        {1, 7, u"Application"},       {2, 0, u"Dynamic Link Library"}, {3, 1, u"Driver:Printer"},
+        {1, 7, u"Application"}, {2, 0, u"Dynamic Link Library"}, {3, 1, u"Driver:Printer"},
         {3, 10, u"Driver:Communications"}, {3, 8, u"Driver:Installable"}, {3, 11, u"Driver"},
-        {3, 0, u"Driver"},            {3, 0xFFFFFFFF, u"Driver"},      {4, 1, u"Font:Raster"},
-        {4, 3, u"Font:TrueType"},     {4, 4, u"Font"},                 {5, 0, u"VXD"},
-        {7, 0, u"Static Library"},    {0, 1, u"Unknown"},              {6, 1, u"Unknown"},
-        {8, 1, u"Unknown"},           {0xFFFFFFFF, 1, u"Unknown"}};
+        {3, 0, u"Driver"}, {3, 0xFFFFFFFF, u"Driver"}, {4, 1, u"Font:Raster"}, {4, 3, u"Font:TrueType"},
+        {4, 4, u"Font"}, {5, 0, u"VXD"}, {7, 0, u"Static Library"}, {0, 1, u"Unknown"}, {6, 1, u"Unknown"},
+        {8, 1, u"Unknown"}, {0xFFFFFFFF, 1, u"Unknown"}};
+    // clang-format on
     for (const auto& [type, subtype, text] : cases)
         EXPECT_EQ(text, fileTypeText(type, subtype)) << type << '/' << subtype;
 }

@@ -148,7 +148,6 @@ TEST_F(Version, TheLibraryItself) {
                   {L"Company", L"LARKLIB8 developers"},
                   {L"OriginalFilename", L"LARKLIB8.dll"}},
                  readAll(version.get()));
-
 }
 
 TEST_F(Version, CreateRaisesThePlatformsCodeAndLeavesTheInstanceEmpty) {
