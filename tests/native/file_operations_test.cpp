@@ -116,11 +116,9 @@ TEST(FileOperationRules, WhatADeletingMemberMayActOn) {
     EXPECT_TRUE(NamesOneEntryBelowRoot(u"C:\\" + u16string(256, u'a')));
     EXPECT_FALSE(NamesOneEntryBelowRoot(u"C:\\" + u16string(257, u'a'))) << "260 units is past the limit";
 
-    EXPECT_TRUE(IsDriveRelative(u"C:"));
-    EXPECT_TRUE(IsDriveRelative(u"c:x"));
-    EXPECT_FALSE(IsDriveRelative(u"C:\\"));
-    EXPECT_FALSE(IsDriveRelative(u"x"));
-    EXPECT_FALSE(IsDriveRelative(u"1:"));
+    for (auto [path, relative] :
+         {std::pair{u"C:", true}, {u"c:x", true}, {u"C:\\", false}, {u"x", false}, {u"1:", false}})
+        EXPECT_EQ(relative, IsDriveRelative(path)) << std::u16string(path).size();
 
     for (const char16_t* dotted : {u".", u"..", u"C:\\a\\..", u"a\\.\\b", u"..\\x", u"C:\\a/./b", u"C:\\a\\.\\"})
         EXPECT_TRUE(HasDotComponent(dotted)) << std::u16string(dotted).size();

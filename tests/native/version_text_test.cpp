@@ -13,21 +13,21 @@ using namespace lark::text;
 namespace {
 
 TEST(Words, SignedWordsAtTheirBoundaries) {
-    EXPECT_EQ(44, lowByte(300));
-    EXPECT_EQ(255, lowByte(-1));
-    EXPECT_EQ(0, lowByte(256));
-    EXPECT_EQ(1, loWord(65537));
-    EXPECT_EQ(1, hiWord(65537));
-    EXPECT_EQ(-1, hiWord(uint32_t(-65536)));
-    EXPECT_EQ(0, loWord(uint32_t(-65536)));
-    EXPECT_EQ(-1, loWord(65535));
-    EXPECT_EQ(32767, loWord(32767));
-    EXPECT_EQ(-32768, loWord(32768));
-    EXPECT_EQ(-32768, hiWord(0x80000000u));
-    EXPECT_EQ(131071, packWords(-1, 1));
-    EXPECT_EQ(-65535, packWords(1, -1));
-    EXPECT_EQ(INT32_MIN, packWords(0, -32768));
-    EXPECT_EQ(-1, packWords(-1, -1));
+    for (auto [v, low] : {std::pair{300, 44}, {-1, 255}, {256, 0}})
+        EXPECT_EQ(low, lowByte(v)) << v;
+    // value, low word, high word
+    const std::array<std::array<int32_t, 3>, 6> words = {{{65537, 1, 1},
+                                                          {-65536, 0, -1},
+                                                          {65535, -1, 0},
+                                                          {32767, 32767, 0},
+                                                          {32768, -32768, 0},
+                                                          {INT32_MIN, 0, -32768}}};
+    for (const auto& [v, lo, hi] : words) {
+        EXPECT_EQ(lo, loWord(uint32_t(v))) << v;
+        EXPECT_EQ(hi, hiWord(uint32_t(v))) << v;
+    }
+    for (auto [lo, hi, packed] : {std::array{-1, 1, 131071}, {1, -1, -65535}, {0, -32768, INT32_MIN}, {-1, -1, -1}})
+        EXPECT_EQ(packed, packWords(int16_t(lo), int16_t(hi))) << lo << ',' << hi;
     for (int32_t v : {0, 1, -1, 65535, 65536, 0x7FFFFFFF, INT32_MIN, 0x12345678})
         EXPECT_EQ(v, packWords(loWord(uint32_t(v)), hiWord(uint32_t(v)))) << v;
 }
@@ -65,21 +65,16 @@ TEST(VersionText, EnvironmentFromBothWords) {
 }
 
 TEST(VersionText, FileTypesWithDriverAndFontSubtypes) {
-    EXPECT_EQ(u"Application", fileTypeText(1, 7));
-    EXPECT_EQ(u"Dynamic Link Library", fileTypeText(2, 0));
-    EXPECT_EQ(u"Driver:Printer", fileTypeText(3, 1));
-    EXPECT_EQ(u"Driver:Communications", fileTypeText(3, 10));
-    EXPECT_EQ(u"Driver:Installable", fileTypeText(3, 8));
-    EXPECT_EQ(u"Driver", fileTypeText(3, 11));
-    EXPECT_EQ(u"Driver", fileTypeText(3, 0));
-    EXPECT_EQ(u"Driver", fileTypeText(3, 0xFFFFFFFF));
-    EXPECT_EQ(u"Font:Raster", fileTypeText(4, 1));
-    EXPECT_EQ(u"Font:TrueType", fileTypeText(4, 3));
-    EXPECT_EQ(u"Font", fileTypeText(4, 4));
-    EXPECT_EQ(u"VXD", fileTypeText(5, 0));
-    EXPECT_EQ(u"Static Library", fileTypeText(7, 0));
-    for (uint32_t other : {0u, 6u, 8u, 0xFFFFFFFFu})
-        EXPECT_EQ(u"Unknown", fileTypeText(other, 1)) << other;
+    // clang-format off
+    const std::tuple<uint32_t, uint32_t, std::u16string_view> cases[] = {
+        {1, 7, u"Application"}, {2, 0, u"Dynamic Link Library"}, {3, 1, u"Driver:Printer"},
+        {3, 10, u"Driver:Communications"}, {3, 8, u"Driver:Installable"}, {3, 11, u"Driver"},
+        {3, 0, u"Driver"}, {3, 0xFFFFFFFF, u"Driver"}, {4, 1, u"Font:Raster"}, {4, 3, u"Font:TrueType"},
+        {4, 4, u"Font"}, {5, 0, u"VXD"}, {7, 0, u"Static Library"}, {0, 1, u"Unknown"}, {6, 1, u"Unknown"},
+        {8, 1, u"Unknown"}, {0xFFFFFFFF, 1, u"Unknown"}};
+    // clang-format on
+    for (const auto& [type, subtype, text] : cases)
+        EXPECT_EQ(text, fileTypeText(type, subtype)) << type << '/' << subtype;
 }
 
 TEST(VersionText, StringTablePrefixFromTheFirstTranslation) {

