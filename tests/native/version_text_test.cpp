@@ -68,6 +68,8 @@ TEST(VersionText, FileTypesWithDriverAndFontSubtypes) {
     // clang-format off
     const std::tuple<uint32_t, uint32_t, std::u16string_view> cases[] = {
         {1, 7, u"Application"}, {2, 0, u"Dynamic Link Library"}, {3, 1, u"Driver:Printer"},
+        {3, 2, u"Driver:Keyboard"}, {3, 3, u"Driver:Language"}, {3, 4, u"Driver:Display"}, {3, 5, u"Driver:Mouse"},
+        {3, 6, u"Driver:Network"}, {3, 7, u"Driver:System"}, {3, 9, u"Driver:Sound"}, {4, 2, u"Font:Vector"},
         {3, 10, u"Driver:Communications"}, {3, 8, u"Driver:Installable"}, {3, 11, u"Driver"},
         {3, 0, u"Driver"}, {3, 0xFFFFFFFF, u"Driver"}, {4, 1, u"Font:Raster"}, {4, 3, u"Font:TrueType"},
         {4, 4, u"Font"}, {5, 0, u"VXD"}, {7, 0, u"Static Library"}, {0, 1, u"Unknown"}, {6, 1, u"Unknown"},
