@@ -92,3 +92,42 @@ WScript.Echo "ValidateFileName(""a:b?.txt"", True) = " & fn.ValidateFileName(p, 
 Dim dep
 Set dep = CreateObject("LARKLIB8.CDeploy2")
 WScript.Echo "CDeploy2: XP or later " & dep.IsWindowsXP & ", 9x " & dep.IsWindows9x & ", Unicode " & dep.IsUnicodeSystem & ", 32-bit on 64-bit " & dep.Is64bit
+
+' CXMLFile: saves settings, then reads them back in a new object.
+Dim xml, settingsPath, value
+settingsPath = CreateObject("Scripting.FileSystemObject").GetSpecialFolder(2).Path & "\lark_demo_settings.xml"
+Set xml = CreateObject("LARKLIB8.CXMLFile")
+xml.OpenXMLFileForWriting settingsPath
+xml.WriteAnnouncementTag
+xml.WriteOpenTag "Window"
+xml.WriteProperty "Left", "120"
+xml.WriteProperty "Caption", "Lark demo"
+xml.WriteCloseTag "Window"
+xml.CloseXMLFile 2
+Set xml = CreateObject("LARKLIB8.CXMLFile")
+xml.OpenXMLFileForReading settingsPath
+xml.ReadWithinTags "window"
+xml.ReadProperty "caption", value
+WScript.Echo "CXMLFile: Left " & xml.ReadPropertyLong("Left") & ", Caption " & value
+Set xml = Nothing
+
+' CRegistry2: a value written and read back in a branch of its own.
+Const HKCU = &H80000001
+Dim reg
+Set reg = CreateObject("LARKLIB8.CRegistry2")
+reg.SetRegistryValue HKCU, "Software\LarkLib8Demo", "LastRun", 1, "today"
+WScript.Echo "CRegistry2: LastRun = " & reg.GetRegistryValue(HKCU, "Software\LarkLib8Demo", "LastRun", 1)
+reg.DeleteRegistryKeyDeep HKCU, "Software\LarkLib8Demo"
+
+' CVersion: the library's own version resource.
+Dim ver
+Set ver = CreateObject("LARKLIB8.CVersion")
+ver.Create "C:\larklib\LARKLIB8.dll"
+WScript.Echo "CVersion: LARKLIB8.dll " & ver.FullFileVersion
+
+' CServicesFileIO2 and CServicesFileInfo2: the settings file removed again.
+Dim fileIO, info
+Set fileIO = CreateObject("LARKLIB8.CServicesFileIO2")
+Set info = CreateObject("LARKLIB8.CServicesFileInfo2")
+fileIO.DeleteFile settingsPath
+WScript.Echo "CServicesFileIO2: settings file deleted " & (Not info.FileExists(settingsPath))
