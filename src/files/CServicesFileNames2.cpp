@@ -1,6 +1,6 @@
 #include "files/CServicesFileNames2.hpp"
 
-#include "files/CServicesSpecialFolders2.hpp"
+#include "files/ShellFolders.hpp"
 #include "files/path_names.hpp"
 #include "frame/errors.hpp"
 #include "frame/per_thread.hpp"
@@ -66,10 +66,10 @@ std::u16string compactedWide(Units path, LONG maxPixels, HDC dc) {
 // and is asked for again next time.
 DisplayFolders cachedFolders(std::span<std::u16string, 4> slots) {
     if (std::any_of(slots.begin(), slots.end(), [](const std::u16string& s) { return s.empty(); })) {
-        SpecialFolders special;
-        using Lookup = std::u16string (SpecialFolders::*)();
-        constexpr Lookup lookups[] = {&SpecialFolders::FavoritesPath, &SpecialFolders::DocumentsPath,
-                                      &SpecialFolders::DesktopPath, &SpecialFolders::TemporaryPath};
+        ShellFolders special;
+        using Lookup = std::u16string (ShellFolders::*)();
+        constexpr Lookup lookups[] = {&ShellFolders::FavoritesPath, &ShellFolders::DocumentsPath,
+                                      &ShellFolders::DesktopPath, &ShellFolders::TemporaryPath};
         for (size_t i = 0; i < slots.size(); ++i) {
             if (slots[i].empty()) slots[i] = (special.*lookups[i])();
         }

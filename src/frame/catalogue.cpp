@@ -10,7 +10,7 @@
 #include "files/CServicesFileNames2.hpp"
 #include "files/CServicesFileTemporary2.hpp"
 #include "files/CServicesFileUtilities2.hpp"
-#include "files/CServicesSpecialFolders2.hpp"
+#include "files/ShellFolders.hpp"
 #include "registry/CRegistry2.hpp"
 #include "sysinfo/CDeploy2.hpp"
 #include "sysinfo/CVersion.hpp"

@@ -55,7 +55,7 @@ std::wstring get(_CServicesSpecialFolders2* folders, Getter getter) {
     return str(value.get());
 }
 
-class SpecialFolders : public testing::Test {
+class ShellFolders : public testing::Test {
 protected:
     ComPtr<_CServicesSpecialFolders2> folders =
         createByProgId<_CServicesSpecialFolders2>(L"LARKLIB8.CServicesSpecialFolders2");
@@ -78,7 +78,7 @@ protected:
     }
 };
 
-TEST_F(SpecialFolders, TheSixFoldersArePrefixFoldersEndingInOneSeparator) {
+TEST_F(ShellFolders, TheSixFoldersArePrefixFoldersEndingInOneSeparator) {
     ASSERT_TRUE(folders);
     wchar_t windows[MAX_PATH]{}, system[MAX_PATH]{}, temp[MAX_PATH]{}, longTemp[MAX_PATH]{};
     ASSERT_TRUE(GetWindowsDirectoryW(windows, MAX_PATH));
@@ -107,7 +107,7 @@ TEST_F(SpecialFolders, TheSixFoldersArePrefixFoldersEndingInOneSeparator) {
     }
 }
 
-TEST_F(SpecialFolders, TemporaryPathIsCachedPerInstance) {
+TEST_F(ShellFolders, TemporaryPathIsCachedPerInstance) {
     ASSERT_TRUE(folders);
     std::wstring first = get(folders.get(), &_CServicesSpecialFolders2::get_TemporaryPath);
     std::wstring windows = get(folders.get(), &_CServicesSpecialFolders2::get_WindowsPath);
@@ -126,7 +126,7 @@ TEST_F(SpecialFolders, TemporaryPathIsCachedPerInstance) {
     EXPECT_EQ(windows, seen) << "one separator even where the variable had one";
 }
 
-TEST_F(SpecialFolders, PathsAndNamesFromIdentifiers) {
+TEST_F(ShellFolders, PathsAndNamesFromIdentifiers) {
     ASSERT_TRUE(folders);
     EXPECT_EQ(L"", path(CSIDL_PRINTERS)) << "a folder without file-system location";
     EXPECT_EQ(L"", path(CSIDL_INTERNET));
@@ -149,7 +149,7 @@ TEST_F(SpecialFolders, PathsAndNamesFromIdentifiers) {
     }
 }
 
-TEST_F(SpecialFolders, CSIDLFromDisplayNameAcceptsNamesAndPaths) {
+TEST_F(ShellFolders, CSIDLFromDisplayNameAcceptsNamesAndPaths) {
     ASSERT_TRUE(folders);
     std::wstring documents = get(folders.get(), &_CServicesSpecialFolders2::get_DocumentsPath);
     std::wstring bare = documents.substr(0, documents.size() - 1);
@@ -177,7 +177,7 @@ TEST_F(SpecialFolders, CSIDLFromDisplayNameAcceptsNamesAndPaths) {
     EXPECT_EQ(firstEmpty, id) << "a null string is the empty string";
 }
 
-TEST_F(SpecialFolders, LateBoundCalls) {
+TEST_F(ShellFolders, LateBoundCalls) {
     ASSERT_TRUE(folders);
     ComPtr<IDispatch> late = folders.query<IDispatch>();
     ASSERT_TRUE(late);

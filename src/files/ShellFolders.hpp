@@ -1,5 +1,5 @@
-// CServicesSpecialFolders2: the shell's special folders by identifier, display name and path.
-// SpecialFolders is the implementation, also used directly by the other file classes.
+// The shell's folders by identifier, display name and path: ShellFolders, which the other file
+// classes use directly, and the automation class CServicesSpecialFolders2 over it.
 #pragma once
 
 #include "LARKLIB8.h"
@@ -11,7 +11,7 @@
 
 namespace lark::files {
 
-class SpecialFolders {
+class ShellFolders {
 public:
     // Every path ends in exactly one backslash.
     std::u16string DesktopPath();
@@ -46,7 +46,7 @@ public:
     HRESULT STDMETHODCALLTYPE PathFromCSIDL(LONG CSIDL, BSTR* result) override;
 
 private:
-    SpecialFolders folders_;
+    ShellFolders folders_;
 };
 
 }  // namespace lark::files

@@ -1,4 +1,4 @@
-#include "files/CServicesSpecialFolders2.hpp"
+#include "files/ShellFolders.hpp"
 
 #include "frame/errors.hpp"
 #include "frame/platform_text.hpp"
@@ -115,7 +115,7 @@ std::u16string systemFolder(UINT(WINAPI* get)(LPSTR, UINT)) {
 
 }  // namespace
 
-std::u16string SpecialFolders::PathFromCSIDL(int32_t csidl) {
+std::u16string ShellFolders::PathFromCSIDL(int32_t csidl) {
     std::u16string path;
     stopOnError([&] {
         bool virtualFolder = false;
@@ -130,7 +130,7 @@ std::u16string SpecialFolders::PathFromCSIDL(int32_t csidl) {
     return path;
 }
 
-std::u16string SpecialFolders::cachedFolder(std::u16string& cache, int32_t csidl) {
+std::u16string ShellFolders::cachedFolder(std::u16string& cache, int32_t csidl) {
     if (cache.empty()) {
         stopOnError([&] { cache = withOneSeparator(PathFromCSIDL(csidl)); });
         if (cache.empty()) return u"\\";
@@ -138,11 +138,11 @@ std::u16string SpecialFolders::cachedFolder(std::u16string& cache, int32_t csidl
     return cache;
 }
 
-std::u16string SpecialFolders::DesktopPath() { return cachedFolder(desktop_, CSIDL_DESKTOP); }
-std::u16string SpecialFolders::FavoritesPath() { return cachedFolder(favorites_, CSIDL_FAVORITES); }
-std::u16string SpecialFolders::DocumentsPath() { return cachedFolder(documents_, CSIDL_PERSONAL); }
+std::u16string ShellFolders::DesktopPath() { return cachedFolder(desktop_, CSIDL_DESKTOP); }
+std::u16string ShellFolders::FavoritesPath() { return cachedFolder(favorites_, CSIDL_FAVORITES); }
+std::u16string ShellFolders::DocumentsPath() { return cachedFolder(documents_, CSIDL_PERSONAL); }
 
-std::u16string SpecialFolders::TemporaryPath() {
+std::u16string ShellFolders::TemporaryPath() {
     if (!temporary_.empty()) return temporary_;
     stopOnError([&] {
         char buffer[MAX_PATH]{};
@@ -161,19 +161,19 @@ std::u16string SpecialFolders::TemporaryPath() {
     return temporary_;
 }
 
-std::u16string SpecialFolders::WindowsPath() {
+std::u16string ShellFolders::WindowsPath() {
     std::u16string path;
     stopOnError([&] { path = systemFolder(&GetWindowsDirectoryA); });
     return path;
 }
 
-std::u16string SpecialFolders::SystemPath() {
+std::u16string ShellFolders::SystemPath() {
     std::u16string path;
     stopOnError([&] { path = systemFolder(&GetSystemDirectoryA); });
     return path;
 }
 
-std::u16string SpecialFolders::DisplayNameFromCSIDL(int32_t csidl) {
+std::u16string ShellFolders::DisplayNameFromCSIDL(int32_t csidl) {
     std::u16string name;
     stopOnError([&] {
         if (com::unique_pidl list = folderLocation(csidl)) name = displayNameOf(list.get());
@@ -181,7 +181,7 @@ std::u16string SpecialFolders::DisplayNameFromCSIDL(int32_t csidl) {
     return name;
 }
 
-void SpecialFolders::buildTable() {
+void ShellFolders::buildTable() {
     for (int32_t i = 0; i < kTableSize; ++i) {
         skipOnError([&] {
             com::unique_pidl list = folderLocation(i);
@@ -193,7 +193,7 @@ void SpecialFolders::buildTable() {
     tableBuilt_ = true;
 }
 
-int32_t SpecialFolders::CSIDLFromDisplayName(std::u16string_view displayName) {
+int32_t ShellFolders::CSIDLFromDisplayName(std::u16string_view displayName) {
     int32_t found = -1;
     stopOnError([&] {
         if (!tableBuilt_) buildTable();
@@ -212,7 +212,7 @@ int32_t SpecialFolders::CSIDLFromDisplayName(std::u16string_view displayName) {
 namespace {
 
 // No member raises; each returns what its implementation answered, or "" should even that fail.
-HRESULT text(BSTR* result, SpecialFolders& folders, std::u16string (SpecialFolders::*get)()) {
+HRESULT text(BSTR* result, ShellFolders& folders, std::u16string (ShellFolders::*get)()) {
     return traps(result, [&] {
         *result = nullptr;
         *result = com::allocBstr((folders.*get)());
@@ -222,22 +222,22 @@ HRESULT text(BSTR* result, SpecialFolders& folders, std::u16string (SpecialFolde
 }  // namespace
 
 HRESULT CServicesSpecialFolders2::get_DesktopPath(BSTR* result) {
-    return text(result, folders_, &SpecialFolders::DesktopPath);
+    return text(result, folders_, &ShellFolders::DesktopPath);
 }
 HRESULT CServicesSpecialFolders2::get_FavoritesPath(BSTR* result) {
-    return text(result, folders_, &SpecialFolders::FavoritesPath);
+    return text(result, folders_, &ShellFolders::FavoritesPath);
 }
 HRESULT CServicesSpecialFolders2::get_DocumentsPath(BSTR* result) {
-    return text(result, folders_, &SpecialFolders::DocumentsPath);
+    return text(result, folders_, &ShellFolders::DocumentsPath);
 }
 HRESULT CServicesSpecialFolders2::get_TemporaryPath(BSTR* result) {
-    return text(result, folders_, &SpecialFolders::TemporaryPath);
+    return text(result, folders_, &ShellFolders::TemporaryPath);
 }
 HRESULT CServicesSpecialFolders2::get_WindowsPath(BSTR* result) {
-    return text(result, folders_, &SpecialFolders::WindowsPath);
+    return text(result, folders_, &ShellFolders::WindowsPath);
 }
 HRESULT CServicesSpecialFolders2::get_SystemPath(BSTR* result) {
-    return text(result, folders_, &SpecialFolders::SystemPath);
+    return text(result, folders_, &ShellFolders::SystemPath);
 }
 
 HRESULT CServicesSpecialFolders2::DisplayNameFromCSIDL(LONG CSIDL, BSTR* result) {
