@@ -172,6 +172,16 @@ unique_hkey open(HKEY hKey, Units keyName, REGSAM access) {
     return unique_hkey(key);
 }
 
+// The key at path below hKey, created when missing; owns nothing when the platform refuses.
+// disposition, when given, tells whether it was created or already there.
+unique_hkey create(HKEY hKey, Units keyName, REGSAM access, DWORD* disposition = nullptr) {
+    unique_hkey key;
+    if (RegCreateKeyExA(hKey, ansi(keyName).c_str(), 0, nullptr, 0, access, nullptr, key.put(), disposition) !=
+        ERROR_SUCCESS)
+        return {};
+    return key;
+}
+
 // The key an enumeration runs on: hKey itself for an empty path (never closed here), else the
 // path opened for reading; key is null when it does not open.
 struct EnumTarget {
@@ -266,10 +276,7 @@ REGSAM Registry::viewFlag() {
 unique_hkey Registry::openOrCreateForWriting(HKEY hKey, Units keyName) {
     unique_hkey key = open(hKey, keyName, WriteAccessMask());
     if (key) return key;
-    HKEY created = nullptr;
-    if (RegCreateKeyExA(hKey, ansi(keyName).c_str(), 0, nullptr, 0, CreateAccessMask(), nullptr, &created, nullptr) ==
-        ERROR_SUCCESS)
-        RegCloseKey(created);
+    create(hKey, keyName, CreateAccessMask());
     return open(hKey, keyName, WriteAccessMask());
 }
 
@@ -290,11 +297,8 @@ bool Registry::CheckRegistryKey(HKEY hKey, Units keyName, bool checkWrite) {
 bool Registry::CreateRegistryKey(HKEY hKey, Units keyName) {
     bool existed = false;
     stopOnError([&] {
-        HKEY created = nullptr;
         DWORD disposition = 0;
-        if (RegCreateKeyExA(hKey, ansi(keyName).c_str(), 0, nullptr, 0, CreateAccessMask(), nullptr, &created,
-                            &disposition) == ERROR_SUCCESS) {
-            unique_hkey owner(created);
+        if (create(hKey, keyName, CreateAccessMask(), &disposition)) {
             existed = disposition == REG_OPENED_EXISTING_KEY;
         } else {
             existed = static_cast<bool>(open(hKey, keyName, WriteAccessMask()));
@@ -514,19 +518,12 @@ com::unique_safearray Registry::EnumRegistryValues(HKEY hKey, Units keyName) {
 
 void Registry::CreateRegistryKeyRecursive(HKEY hKey, Units keyName) {
     if (open(hKey, keyName, WriteAccessMask())) return;
-    auto create = [&] {
-        HKEY created = nullptr;
-        if (RegCreateKeyExA(hKey, ansi(keyName).c_str(), 0, nullptr, 0, CreateAccessMask(), nullptr, &created,
-                            nullptr) != ERROR_SUCCESS)
-            return false;
-        unique_hkey owner(created);
-        return true;
-    };
-    if (create()) return;
+    auto createHere = [&] { return static_cast<bool>(create(hKey, keyName, CreateAccessMask())); };
+    if (createHere()) return;
     const size_t slash = keyName.rfind(u'\\');
     if (slash != Units::npos && slash > 0) {
         CreateRegistryKeyRecursive(hKey, keyName.substr(0, slash));
-        if (create()) return;
+        if (createHere()) return;
     }
     raise(errRegistry);
 }
