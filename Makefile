@@ -24,7 +24,7 @@ demo: setup
 
 bench: setup
 	@cmake --preset native >/dev/null && cmake --build --preset native -j$(JOBS) --target lark_bench >/dev/null
-	@build/native/lark_bench --benchmark_min_time=0.2
+	@build/native/lark_bench --benchmark_min_time=0.2 --benchmark_enable_random_interleaving=true
 	@JOBS=$(JOBS) scripts/wine-bench
 
 dist: build

@@ -23,8 +23,6 @@ using text::kTextCompare;
 
 constexpr char16_t kCR = 13;
 constexpr char16_t kLF = 10;
-// Positions are 32-bit and a range end may be one past the text.
-constexpr size_t kMaxContent = static_cast<size_t>(std::numeric_limits<int32_t>::max()) - 8;
 
 int32_t len32(Units s) { return static_cast<int32_t>(s.size()); }
 
@@ -208,37 +206,21 @@ bool isSingleTag(Units pattern) {
     return std::none_of(pattern.begin(), pattern.end() - 1, [](char16_t c) { return folded(c) == '>'; });
 }
 
-// A tag as the index sees it: its length and hash, and for tags of up to 16 units (nearly all)
-// its folded bytes, zero-padded, from which the hash is made; longer tags are hashed unit by unit.
+using Key = TagIndex::Key;
+
 constexpr size_t kShortTag = 16;
+constexpr uint64_t kLongTag = UINT64_MAX;  // a short key's last byte is ">" or 0, never 0xFF
 
-struct Tag {
-    uint32_t hash = 0;
-    uint32_t length = 0;
-    alignas(16) uint8_t bytes[kShortTag] = {};
-};
-
-uint32_t shortTagHash(const uint8_t* bytes, size_t length) {
-    uint64_t lo = 0, hi = 0;
-    std::memcpy(&lo, bytes, 8);
-    std::memcpy(&hi, bytes + 8, 8);
-    const uint64_t h = (lo ^ (hi * 0xC2B2AE3D27D4EB4Full) ^ length) * 0x9E3779B97F4A7C15ull;
-    return static_cast<uint32_t>(h >> 32);
-}
-
-// The tag made of the units of tag, which end with its ">".
-Tag tagOf(Units tag) {
-    Tag out;
-    out.length = static_cast<uint32_t>(tag.size());
+// The key of tag, whose units end with its ">".
+Key keyOf(Units tag, uint64_t hashMask) {
+    Key key;
     if (tag.size() <= kShortTag) {
-        for (size_t k = 0; k < tag.size(); ++k) out.bytes[k] = folded(tag[k]);
-        out.hash = shortTagHash(out.bytes, tag.size());
-        return out;
+        for (size_t k = 0; k < tag.size(); ++k) (k < 8 ? key.lo : key.hi) |= uint64_t{folded(tag[k])} << (8 * (k % 8));
+        return key;
     }
-    uint32_t hash = 2166136261u;  // FNV-1a
-    for (char16_t c : tag) hash = (hash ^ folded(c)) * 16777619u;
-    out.hash = hash;
-    return out;
+    uint64_t hash = 14695981039346656037ull;  // FNV-1a
+    for (char16_t c : tag) hash = (hash ^ folded(c)) * 1099511628211ull;
+    return Key{hash & hashMask, kLongTag};
 }
 
 // The length of the tag opening at offset open (up to and including the first ">"), or 0 when
@@ -250,35 +232,35 @@ size_t tagLength(Units text, size_t open) {
     return 0;
 }
 
-// The tag opening at offset open; false when no tag opens there. With SSE2, a tag of up to 16
-// units away from the text's end is read with two loads.
-bool tagAt(Units text, size_t open, Tag& tag) {
-#if defined(__SSE2__)
-    if (text.size() - open >= kShortTag) {
-        const auto* units = reinterpret_cast<const __m128i*>(text.data() + open);
-        const __m128i lowByte = _mm_set1_epi16(0xFF);
-        const __m128i bytes = _mm_packus_epi16(_mm_and_si128(_mm_loadu_si128(units), lowByte),
-                                               _mm_and_si128(_mm_loadu_si128(units + 1), lowByte));
-        const __m128i lower = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8('a' - 1)),
-                                            _mm_cmplt_epi8(bytes, _mm_set1_epi8('z' + 1)));
-        const __m128i fold = _mm_sub_epi8(bytes, _mm_and_si128(lower, _mm_set1_epi8(32)));
-        const auto closing = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(fold, _mm_set1_epi8('>'))));
-        if (closing != 0) {
-            const auto length = static_cast<size_t>(std::countr_zero(closing)) + 1;
-            const __m128i index = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-            const __m128i keep = _mm_cmplt_epi8(index, _mm_set1_epi8(static_cast<char>(length)));
-            _mm_store_si128(reinterpret_cast<__m128i*>(tag.bytes), _mm_and_si128(fold, keep));
-            tag.length = static_cast<uint32_t>(length);
-            tag.hash = shortTagHash(tag.bytes, length);
-            return true;
-        }
-    }
-#endif
+// The key of the tag opening at offset open; false when no tag opens there.
+bool keyAt(Units text, size_t open, uint64_t hashMask, Key& key) {
     const size_t length = tagLength(text, open);
     if (length == 0) return false;
-    tag = tagOf(text.substr(open, length));
+    key = keyOf(text.substr(open, length), hashMask);
     return true;
 }
+
+#if defined(__SSE2__)
+// The key of a tag of up to 16 units, read with two loads from at, which has 16 units after it;
+// false when no ">" is among them.
+inline bool shortKeyAt(const char16_t* at, Key& key) {
+    const auto* units = reinterpret_cast<const __m128i*>(at);
+    const __m128i lowByte = _mm_set1_epi16(0xFF);
+    const __m128i bytes = _mm_packus_epi16(_mm_and_si128(_mm_loadu_si128(units), lowByte),
+                                           _mm_and_si128(_mm_loadu_si128(units + 1), lowByte));
+    const __m128i lower =
+        _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8('a' - 1)), _mm_cmplt_epi8(bytes, _mm_set1_epi8('z' + 1)));
+    const __m128i fold = _mm_sub_epi8(bytes, _mm_and_si128(lower, _mm_set1_epi8(32)));
+    const auto closing = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(fold, _mm_set1_epi8('>'))));
+    if (closing == 0) return false;
+    const auto length = static_cast<char>(std::countr_zero(closing) + 1);
+    const __m128i index = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    const __m128i tag = _mm_and_si128(fold, _mm_cmplt_epi8(index, _mm_set1_epi8(length)));
+    key.lo = static_cast<uint64_t>(_mm_cvtsi128_si64(tag));
+    key.hi = static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(tag, tag)));
+    return true;
+}
+#endif
 
 // Whether pattern lies at the 1-based position pos, compared as lrkInstr's text mode does.
 bool matchesAt(Units text, int32_t pos, Units pattern) {
@@ -289,132 +271,136 @@ bool matchesAt(Units text, int32_t pos, Units pattern) {
     return true;
 }
 
-// Offsets of the units whose low byte is "<", in order: 16 units a step with SSE2.
-template <class Visit>
-void forEachOpeningBracket(Units text, Visit visit) {
-    size_t i = 0;
+// The offsets of the units in [from, to) whose low byte is "<", in order, written to out, which
+// has room for to - from entries; returns their count. 16 units a step with SSE2.
+size_t openingBrackets(Units text, size_t from, size_t to, uint32_t* out) {
+    size_t n = 0, i = from;
 #if defined(__SSE2__)
     const __m128i lowByte = _mm_set1_epi16(0xFF), bracket = _mm_set1_epi16('<');
-    for (; i + 16 <= text.size(); i += 16) {
+    for (; i + 16 <= to; i += 16) {
         const auto* units = reinterpret_cast<const __m128i*>(text.data() + i);
         const __m128i first = _mm_cmpeq_epi16(_mm_and_si128(_mm_loadu_si128(units), lowByte), bracket);
         const __m128i second = _mm_cmpeq_epi16(_mm_and_si128(_mm_loadu_si128(units + 1), lowByte), bracket);
         for (auto hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(first, second))); hits != 0;
              hits &= hits - 1)
-            visit(i + static_cast<size_t>(std::countr_zero(hits)));
+            out[n++] = static_cast<uint32_t>(i + static_cast<size_t>(std::countr_zero(hits)));
     }
 #endif
-    for (; i < text.size(); ++i)
-        if ((text[i] & 0xFF) == '<') visit(i);
+    for (; i < to; ++i)
+        if ((text[i] & 0xFF) == '<') out[n++] = static_cast<uint32_t>(i);
+    return n;
 }
 
 }  // namespace
 
-TagIndex::Group* TagIndex::groupOf(uint32_t hash, bool create) {
-    if (slots_.empty()) {
-        if (!create) return nullptr;
-        growSlots();
-    }
-    for (size_t mask = slots_.size() - 1, i = hash & mask;; i = (i + 1) & mask) {
-        const uint64_t slot = slots_[i];
-        if (slot >> 32 == hash && slot != 0) return &groups_[static_cast<uint32_t>(slot) - 1];
-        if (slot != 0) continue;
-        if (!create) return nullptr;
-        if ((groups_.size() + 1) * 2 > slots_.size()) {
-            growSlots();
-            return groupOf(hash, create);
-        }
-        groups_.emplace_back();
-        slots_[i] = uint64_t{hash} << 32 | groups_.size();
-        return &groups_.back();
-    }
+size_t TagIndex::slotOf(const Key& key) const {
+    const uint64_t hash = (key.lo * 0x9E3779B97F4A7C15ull + key.hi * 0xC2B2AE3D27D4EB4Full) & hashMask_;
+    return static_cast<size_t>(hash ^ hash >> 32) & (slots_.size() - 1);
 }
 
-// Doubles the table (at most half full) and puts every hash in again.
+TagIndex::Slot& TagIndex::probe(const Key& key) {
+    for (size_t mask = slots_.size() - 1, i = slotOf(key);; i = (i + 1) & mask)
+        if (slots_[i].group == 0 || slots_[i].key == key) return slots_[i];
+}
+
+// Doubles the table (kept at most half full) and puts every key in again.
 void TagIndex::growSlots() {
-    std::vector<uint64_t> old = std::exchange(slots_, std::vector<uint64_t>(std::max<size_t>(64, slots_.size() * 2)));
-    const size_t mask = slots_.size() - 1;
-    for (uint64_t slot : old) {
-        if (slot == 0) continue;
-        size_t i = static_cast<uint32_t>(slot >> 32) & mask;
-        while (slots_[i] != 0) i = (i + 1) & mask;
-        slots_[i] = slot;
-    }
+    std::vector<Slot> old = std::exchange(slots_, std::vector<Slot>(std::max<size_t>(1024, slots_.size() * 2)));
+    for (const Slot& slot : old)
+        if (slot.group != 0) probe(slot.key) = slot;
 }
 
 void TagIndex::build(Units text) {
     clear();
-    // First the group and position of each tag in text order, counting each group's size ...
-    std::vector<uint64_t> tags;
-    tags.reserve(text.size() / 16);  // about one tag a line in a settings file
-    forEachOpeningBracket(text, [&](size_t open) {
-        Tag tag;
-        if (!tagAt(text, open, tag)) return;
-        // Nearly every tag repeats one seen before: its slot is the first one probed.
-        const uint32_t hash = tag.hash & hashMask_;
-        const uint64_t first = slots_.empty() ? 0 : slots_[hash & (slots_.size() - 1)];
-        Group* group = first != 0 && first >> 32 == hash ? &groups_[static_cast<uint32_t>(first) - 1]
-                                                         : groupOf(hash, true);
-        if (group->end == 0) {
-            group->sample = static_cast<uint32_t>(open + 1);
-            group->length = tag.length;
-            std::memcpy(group->shape, tag.bytes, kShortTag);
-        } else if (!group->mixed) {
-            const bool same = group->length == tag.length &&
-                              (tag.length <= kShortTag ? std::memcmp(group->shape, tag.bytes, kShortTag) == 0
-                                                       : matchesAt(text, static_cast<int32_t>(group->sample),
-                                                                   text.substr(open, tag.length)));
-            group->mixed = !same;
+    extend(text, true);
+}
+
+void TagIndex::extend(Units text, bool complete) {
+    if (slots_.empty()) growSlots();
+    auto listOf = [&](const Key& key) -> std::vector<int32_t>& {
+        Slot* slot = &probe(key);
+        if (slot->group == 0) {
+            if ((lists_.size() + 1) * 2 > slots_.size()) {
+                growSlots();
+                slot = &probe(key);
+            }
+            lists_.emplace_back();
+            *slot = Slot{key, static_cast<uint32_t>(lists_.size())};
         }
-        ++group->end;
-        tags.push_back(uint64_t{static_cast<uint32_t>(group - groups_.data())} << 32 | static_cast<uint32_t>(open + 1));
-    });
-    // ... then each group's place, and the positions dealt out to it, still in text order.
-    uint32_t total = 0;
-    for (Group& group : groups_) {
-        const uint32_t count = group.end;
-        group.begin = group.end = total;
-        total += count;
+        return lists_[slot->group - 1];
+    };
+    // A tag may run up to kMaxTagUnits units past its "<": until the text is complete, the
+    // brackets that close to its end wait for the next call.
+    const size_t limit = complete ? text.size() : text.size() - std::min(text.size(), kMaxTagUnits);
+    constexpr size_t kBlock = 4096;
+    std::vector<uint32_t> opens(kBlock);
+    for (size_t from = indexed_; from < limit; from += kBlock) {
+        const size_t count = openingBrackets(text, from, std::min(limit, from + kBlock), opens.data());
+        for (size_t k = 0; k < count; ++k) {
+            const size_t open = opens[k];
+            Key key;
+#if defined(__SSE2__)
+            if (text.size() - open < kShortTag || !shortKeyAt(text.data() + open, key))
+#endif
+                if (!keyAt(text, open, hashMask_, key)) continue;
+            // Nearly every tag repeats one seen before, whose slot is the first one probed.
+            const Slot& first = slots_[slotOf(key)];
+            (first.group != 0 && first.key == key ? lists_[first.group - 1] : listOf(key))
+                .push_back(static_cast<int32_t>(open + 1));
+        }
     }
-    positions_.resize(tags.size());
-    for (uint64_t tag : tags) positions_[groups_[tag >> 32].end++] = static_cast<int32_t>(static_cast<uint32_t>(tag));
-    for (Group& group : groups_) group.last = group.end;
+    indexed_ = std::max(indexed_, limit);
+    if (complete) finish();
+}
+
+void TagIndex::finish() {
+    size_t total = 0;
+    for (const auto& list : lists_) total += list.size();
+    positions_.reserve(total);
+    samples_.reserve(total / kSampleStep + lists_.size());
+    groups_.resize(lists_.size());
+    for (const Slot& slot : slots_) {
+        if (slot.group == 0) continue;
+        Group& group = groups_[slot.group - 1];
+        const auto& list = lists_[slot.group - 1];
+        group.begin = static_cast<uint32_t>(positions_.size());
+        positions_.insert(positions_.end(), list.begin(), list.end());
+        group.end = group.last = static_cast<uint32_t>(positions_.size());
+        group.checked = slot.key.hi == kLongTag;
+        group.samples = static_cast<uint32_t>(samples_.size());
+        for (uint32_t k = group.begin; k < group.end; k += kSampleStep) samples_.push_back(positions_[k]);
+    }
+    lists_.clear();
+    lists_.shrink_to_fit();
     built_ = true;
 }
 
-const TagIndex::Recent& TagIndex::lookup(Units text, Units pattern) {
-    auto remembered = [&](size_t i) { return !recent_[i].pattern.empty() && recent_[i].pattern == pattern; };
-    if (remembered(lastHit_)) return recent_[lastHit_];
-    std::swap(lastHit_, hitBefore_);
-    if (remembered(lastHit_)) return recent_[lastHit_];
-    for (size_t i = 0; i < recent_.size(); ++i) {
-        if (remembered(i)) {
-            lastHit_ = i;
-            return recent_[i];
-        }
+TagIndex::Group* TagIndex::groupOf(Units pattern) {
+    const Slot& slot = probe(keyOf(pattern, hashMask_));
+    return slot.group == 0 ? nullptr : &groups_[slot.group - 1];
+}
+
+const int32_t* TagIndex::firstFrom(const Group& group, uint32_t lo, uint32_t hi, int32_t start) const {
+    const int32_t* at = positions_.data();
+    if (hi - lo > kSampleStep) {
+        // Sample k is positions_[group.begin + k * kSampleStep]; those within [lo, hi) are
+        // searched. The first at or after start bounds the answer from above, the one before it
+        // from below.
+        const int32_t* sample = samples_.data() + group.samples;
+        const uint32_t first = (lo - group.begin + kSampleStep - 1) / kSampleStep;
+        const uint32_t last = (hi - group.begin + kSampleStep - 1) / kSampleStep;
+        const auto k = static_cast<uint32_t>(std::lower_bound(sample + first, sample + last, start) - sample);
+        if (k > first) lo = std::max(lo, group.begin + (k - 1) * kSampleStep + 1);
+        if (k < last) hi = std::min(hi, group.begin + k * kSampleStep + 1);
     }
-    lastHit_ = nextRecent_++ % recent_.size();
-    Recent& r = recent_[lastHit_];
-    r.pattern.assign(pattern);
-    const Tag tag = tagOf(pattern);
-    r.group = groupOf(tag.hash & hashMask_, false);
-    r.exact = false;
-    if (r.group && !r.group->mixed) {
-        // All tags of the group read alike: either all of them match or none does.
-        r.exact = r.group->length == tag.length &&
-                  (tag.length <= kShortTag ? std::memcmp(r.group->shape, tag.bytes, kShortTag) == 0
-                                           : matchesAt(text, static_cast<int32_t>(r.group->sample), pattern));
-        if (!r.exact) r.group = nullptr;
-    }
-    return r;
+    return std::lower_bound(at + lo, at + hi, start);
 }
 
 int32_t TagIndex::find(Units source, int32_t start, Units pattern) {
     if (source.size() < threshold_ || !isSingleTag(pattern)) return plainFind(start, source, pattern);
     if (start < 1 || start > len32(source)) return 0;
     if (!built_) build(source);
-    const Recent& found = lookup(source, pattern);
-    Group* group = found.group;
+    Group* group = groupOf(pattern);
     if (!group) return 0;
     // The first position at or after start lies in [lo, hi): forward from the last answer in
     // doubling steps when a walk moves on, else before it.
@@ -433,9 +419,9 @@ int32_t TagIndex::find(Units source, int32_t start, Units pattern) {
             hi = group->last + 1;
         }
     }
-    // In a mixed group, tags that only share the hash are passed over.
-    for (const int32_t* p = std::lower_bound(at + lo, at + hi, start); p < at + group->end; ++p) {
-        if (found.exact || matchesAt(source, *p, pattern)) {
+    // A long tag's group also holds tags that only share its hash; they are passed over.
+    for (const int32_t* p = firstFrom(*group, lo, hi, start); p < at + group->end; ++p) {
+        if (!group->checked || matchesAt(source, *p, pattern)) {
             group->last = static_cast<uint32_t>(p - at);
             return *p;
         }
@@ -448,13 +434,17 @@ int32_t TagIndex::find(Units source, int32_t start, Units pattern) {
 int32_t Document::locate(int32_t start, Units pattern) const { return index_.find(content_, start, pattern); }
 
 bool Document::Load(std::u16string source) {
-    if (source.size() > kMaxContent) return false;
-    content_ = std::move(source);
+    if (source.size() > kMaxUnits) return false;
     index_.clear();
+    start(std::move(source));
+    return true;
+}
+
+void Document::start(std::u16string source) {
+    content_ = std::move(source);
     level_ = 1;
     start_[0] = 1;
     end_[0] = len32(content_) + 1;
-    return true;
 }
 
 std::optional<std::pair<int32_t, int32_t>> Document::CurrentRange() const {

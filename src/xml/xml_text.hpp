@@ -5,6 +5,7 @@
 // Tag searches use lrkInstr in text mode (low byte of each unit, a..z folded).
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -67,11 +68,11 @@ private:
 
 // Remembers where every tag of a large text starts, so that lookups (an occurrence walk, a
 // property read per setting, at any depth) do not scan the text again. A tag is a "<" and the
-// units up to the next ">"; it is known by a hash of those units as lrkInstr's text mode sees
-// them (low byte, a..z folded). One pass over the text, on the first search, sorts the tag
-// positions into groups by hash, each group in text order: 4 bytes a tag and a few per distinct
-// tag, no copy of any text. A pattern that is not a single tag is searched directly. Every answer
-// equals lrkInstr's in text mode. It serves one text: clear() whenever that text changes.
+// units up to the next ">", read as lrkInstr's text mode sees them (low byte, a..z folded). One
+// pass over the text, on the first search, sorts the tag positions into groups of tags that read
+// alike, each group in text order: 4 bytes a tag and a few dozen per distinct tag, no copy of any
+// text. A pattern that is not a single tag is searched directly. Every answer equals lrkInstr's
+// in text mode. It serves one text: clear() whenever that text changes.
 class TagIndex {
 public:
     // Texts shorter than this are always searched directly.
@@ -81,55 +82,75 @@ public:
 
     void clear() {
         built_ = false;
+        indexed_ = 0;
+        lists_.clear();
         positions_.clear();
+        samples_.clear();
         groups_.clear();
         slots_.clear();
-        recent_ = {};
     }
     void setThreshold(size_t units) { threshold_ = units; }
+    // Whether a text this long is indexed at all.
+    bool indexes(size_t units) const { return units >= threshold_; }
+    // Indexes a text that is still arriving, as far as it has come: text holds the units so far,
+    // and complete says whether that is all of it. The tag positions are then in place before
+    // the first search, read while the text was fresh in the cache.
+    void extend(Units text, bool complete);
     // Keeps only these bits of every hash, so that tests can make different tags share one.
-    void setHashMask(uint32_t mask) {
+    void setHashMask(uint64_t mask) {
         hashMask_ = mask;
         clear();
     }
     // The first match of pattern at or after start (1-based), 0 when there is none.
     int32_t find(Units text, int32_t start, Units pattern);
 
+    // How a tag is known. A tag of up to 16 units: its folded bytes, zero-padded, which end at its
+    // ">" and so also give its length. A longer one: a hash of its units, and hi all ones.
+    struct Key {
+        uint64_t lo = 0, hi = 0;
+        friend bool operator==(const Key&, const Key&) = default;
+    };
+
 private:
-    // The positions of one hash: positions_[begin, end), and where the last lookup ended, since
-    // walks move forward.
+    // The positions of one kind of tag: positions_[begin, end), and where the last lookup ended,
+    // since walks move forward. Long tags are grouped by their hash, so each of their positions
+    // is checked against the pattern.
+    // samples_ from samples on holds every kSampleStep-th of them, so that a search narrows
+    // to one short run of positions within a few cache lines.
     struct Group {
         uint32_t begin = 0, end = 0, last = 0;
-        // The group's first tag: its position and length, and its folded bytes when it has 16
-        // units or fewer. A group whose tags all read the same answers without the text.
-        uint32_t sample = 0, length = 0;
-        bool mixed = false;
-        uint8_t shape[16] = {};
+        uint32_t samples = 0;
+        bool checked = false;
+    };
+    static constexpr uint32_t kSampleStep = 64;
+    // The first position of group at or after start, looked for in positions_[lo, hi).
+    const int32_t* firstFrom(const Group& group, uint32_t lo, uint32_t hi, int32_t start) const;
+    // Open addressing by a hash of the key; group is the group number + 1, 0 when free.
+    struct Slot {
+        Key key;
+        uint32_t group = 0;
     };
     void build(Units text);
-    // The group of a hash; with create, a new empty group when there is none, else nullptr.
-    Group* groupOf(uint32_t hash, bool create);
+    // Lays the gathered positions end to end, a group after another.
+    void finish();
+    size_t slotOf(const Key& key) const;
+    // The slot of key: its own, or the free one where it belongs.
+    Slot& probe(const Key& key);
     void growSlots();
-    // Where a single-tag pattern's matches are: its group (nullptr when the text has no such
-    // tag), and whether every position there is a match. The last few patterns are remembered,
-    // since a walk asks for the same opening and closing tags in turn.
-    struct Recent {
-        std::u16string pattern;
-        Group* group = nullptr;
-        bool exact = false;
-    };
-    const Recent& lookup(Units text, Units pattern);
-
-    std::array<Recent, 16> recent_;
-    size_t nextRecent_ = 0;
-    size_t lastHit_ = 0, hitBefore_ = 0;  // asked first: a walk alternates two patterns
+    // The group of the tags a single-tag pattern matches; nullptr when the text has none.
+    Group* groupOf(Units pattern);
 
     std::vector<int32_t> positions_;  // 1-based
+    std::vector<int32_t> samples_;
     std::vector<Group> groups_;
-    std::vector<uint64_t> slots_;  // open addressing: hash << 32 | group number + 1, 0 when free
+    std::vector<Slot> slots_;
+    // While the text is being indexed: where the next tag search starts, and each group's
+    // positions so far.
+    size_t indexed_ = 0;
+    std::vector<std::vector<int32_t>> lists_;
     bool built_ = false;
     size_t threshold_ = kDefaultThreshold;
-    uint32_t hashMask_ = UINT32_MAX;
+    uint64_t hashMask_ = UINT64_MAX;
 };
 
 // Name/value pairs listed by ReadAllProperties.
@@ -145,6 +166,10 @@ public:
     // Replaces the text and starts at level 1 (the whole text). False for a text too long for
     // 32-bit positions; the document is then left as it was.
     bool Load(std::u16string text);
+    // The same for a text of count units that fill(out, from, to) writes a block at a time, units
+    // [from, to) at out: a file's code-page conversion. Each block is indexed while it is fresh.
+    template <class Fill>
+    bool LoadFilled(size_t count, Fill fill);
 
     const std::u16string& Content() const { return content_; }
     // 0 before any text is loaded, 51 after a failed attempt to enter a 51st level.
@@ -179,6 +204,12 @@ public:
     void SetIndexThreshold(size_t units) { index_.setThreshold(units); }
 
 private:
+    // Positions are 32-bit and a range end may be one past the text.
+    static constexpr size_t kMaxUnits = static_cast<size_t>(INT32_MAX) - 8;
+    static constexpr size_t kLoadBlock = size_t{1} << 14;
+    // Takes the text and starts at level 1; the index is already cleared or built for it.
+    void start(std::u16string text);
+
     struct Pair {
         int32_t open;   // position of the opening tag's "<"
         int32_t inner;  // first position after the opening tag
@@ -197,6 +228,24 @@ private:
     // A cache of the content: reading members stay const, and an object is used by one thread.
     mutable TagIndex index_;
 };
+
+template <class Fill>
+bool Document::LoadFilled(size_t count, Fill fill) {
+    if (count > kMaxUnits) return false;
+    index_.clear();
+    const bool indexed = index_.indexes(count);
+    std::u16string text;
+    text.resize_and_overwrite(count, [&](char16_t* out, size_t n) {
+        for (size_t from = 0; from < n; from += kLoadBlock) {
+            const size_t to = std::min(n, from + kLoadBlock);
+            fill(out + from, from, to);
+            if (indexed) index_.extend(Units(out, to), to == n);
+        }
+        return n;
+    });
+    start(std::move(text));
+    return true;
+}
 
 // An element: its own copy of a span, so it outlives any edit of the text it was cut from.
 class Element {

@@ -611,7 +611,8 @@ TEST(XmlIndex, FindMatchesThePlainSearch) {
     const u16string patterns[] = {u"<A>", u"</a>", u"<<", u"<AB>", u"\u0141", u"B>", u"<\u0141>", u"zz",
                                   u"\u013CA\u013E", u"<longer_than_sixteen>", u"<LONGER_THAN_SIXTEEN"};
     for (int round = 0; round < 40; ++round) {
-        const u16string text = randomDocument(rng, 200 + rng() % 400);
+        // The last rounds' texts are long enough for groups of thousands of tags.
+        const u16string text = randomDocument(rng, round < 36 ? 200 + rng() % 400 : 20000);
         TagIndex index;
         index.setThreshold(0);
         // Every other round, two hash bits: different tags share groups and must be told apart.
@@ -681,6 +682,36 @@ TEST(XmlIndex, IndexedDocumentAnswersLikeThePlainOne) {
             ASSERT_EQ(plain.Level(), indexed.Level());
             ASSERT_EQ(plain.Content(), indexed.Content());
             ASSERT_EQ(plain.CountTags(name), indexed.CountTags(name));
+        }
+    }
+}
+
+TEST(XmlIndex, TextFilledInBlocksIsIndexedAsItArrives) {
+    std::mt19937 rng(5);
+    const u16string names[] = {u"A", u"b", u"AB", u"LONGER_THAN_SIXTEEN"};
+    for (int round = 0; round < 4; ++round) {
+        // Several blocks, and a long tag across the first block's end.
+        u16string text = randomDocument(rng, 20000);
+        text.insert(16384 - 10 + size_t(round) * 3, u"<LONGER_THAN_SIXTEEN>");
+        Document plain = load(text), filled;
+        plain.SetIndexThreshold(SIZE_MAX);
+        filled.SetIndexThreshold(0);
+        ASSERT_TRUE(filled.LoadFilled(text.size(), [&](char16_t* out, size_t from, size_t to) {
+            std::copy(text.begin() + std::ptrdiff_t(from), text.begin() + std::ptrdiff_t(to), out);
+        }));
+        ASSERT_EQ(filled.Content(), text);
+        for (const u16string& name : names) {
+            ASSERT_EQ(plain.CountTags(name), filled.CountTags(name)) << round;
+            ASSERT_EQ(plain.Tags(name), filled.Tags(name)) << round;
+        }
+        for (int step = 0; step < 40; ++step) {
+            const u16string& name = names[rng() % std::size(names)];
+            const auto n = int32_t(1 + rng() % 3);
+            ASSERT_EQ(plain.ReadWithinTagsOccurence(name, n), filled.ReadWithinTagsOccurence(name, n));
+            if (rng() % 2) {
+                ASSERT_EQ(plain.ReadUpOneLevel(), filled.ReadUpOneLevel());
+            }
+            ASSERT_EQ(plain.CurrentRange(), filled.CurrentRange());
         }
     }
 }
