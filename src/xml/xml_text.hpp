@@ -101,8 +101,25 @@ public:
         hashMask_ = mask;
         clear();
     }
+    // The positions of one kind of tag: positions_[begin, end), and where the last lookup ended,
+    // since walks move forward. Long tags are grouped by their hash, so each of their positions
+    // is checked against the pattern. samples_ from samples on holds every kSampleStep-th of
+    // them, so that a search narrows to one short run of positions within a few cache lines.
+    struct Group {
+        uint32_t begin = 0, end = 0, last = 0;
+        uint32_t samples = 0;
+        bool checked = false;
+    };
+    // A pattern looked up once for all the searches of a walk; valid until the index is cleared.
+    struct Prepared {
+        Units pattern;
+        bool direct = true;      // searched in the text itself
+        Group* group = nullptr;  // else where its matches are; nullptr when the text has none
+    };
+    Prepared prepare(Units text, Units pattern);
     // The first match of pattern at or after start (1-based), 0 when there is none.
-    int32_t find(Units text, int32_t start, Units pattern);
+    int32_t find(Units text, int32_t start, const Prepared& pattern);
+    int32_t find(Units text, int32_t start, Units pattern) { return find(text, start, prepare(text, pattern)); }
 
     // How a tag is known. A tag of up to 16 units: its folded bytes, zero-padded, which end at its
     // ">" and so also give its length. A longer one: a hash of its units, and hi all ones.
@@ -112,16 +129,6 @@ public:
     };
 
 private:
-    // The positions of one kind of tag: positions_[begin, end), and where the last lookup ended,
-    // since walks move forward. Long tags are grouped by their hash, so each of their positions
-    // is checked against the pattern.
-    // samples_ from samples on holds every kSampleStep-th of them, so that a search narrows
-    // to one short run of positions within a few cache lines.
-    struct Group {
-        uint32_t begin = 0, end = 0, last = 0;
-        uint32_t samples = 0;
-        bool checked = false;
-    };
     static constexpr uint32_t kSampleStep = 64;
     // The first position of group at or after start, looked for in positions_[lo, hi).
     const int32_t* firstFrom(const Group& group, uint32_t lo, uint32_t hi, int32_t start) const;
@@ -144,6 +151,7 @@ private:
     std::vector<int32_t> samples_;
     std::vector<Group> groups_;
     std::vector<Slot> slots_;
+    unsigned slotShift_ = 64;
     // While the text is being indexed: where the next tag search starts, and each group's
     // positions so far.
     size_t indexed_ = 0;
@@ -216,8 +224,10 @@ private:
         int32_t close;  // position of the closing tag's "<"
         int32_t after;  // first position after the closing tag
     };
-    // The first pair of tags open/close from position from on, both starting before end.
-    std::optional<Pair> findPair(int32_t from, int32_t end, Units open, Units close) const;
+    // A name's opening and closing tags, each looked up in the index once.
+    struct TagPair;
+    // The first pair of tags from position from on, both starting before end.
+    std::optional<Pair> findPair(int32_t from, int32_t end, const TagPair& tags) const;
     bool push(const Pair& pair);
     int32_t locate(int32_t start, Units pattern) const;
 
