@@ -100,18 +100,9 @@ const std::vector<Query>& queries() {
     return list;
 }
 
-// The file's bytes, and each byte of this ASCII file widened to one unit as the reader holds it.
-// The class converts with the platform's code-page conversion, a block at a time into the
-// document, which indexes each block while it is fresh; this widening stands in for it.
-std::string readBytes(const std::filesystem::path& path) {
-    std::string bytes;
-    bytes.resize_and_overwrite(static_cast<size_t>(std::filesystem::file_size(path)), [&](char* out, size_t n) {
-        std::ifstream(path, std::ios::binary).read(out, static_cast<std::streamsize>(n));
-        return n;
-    });
-    return bytes;
-}
-
+// The file read a block at a time, each byte of this ASCII file widened to one unit as the
+// reader holds it. The class reads and converts with the platform's code-page conversion in the
+// same way, into the document, which indexes each block while it is fresh.
 void widen(const char* bytes, size_t count, char16_t* out) {
     size_t i = 0;
 #if defined(__SSE2__)
@@ -126,8 +117,21 @@ void widen(const char* bytes, size_t count, char16_t* out) {
 }
 
 void load(Document& d) {
-    const std::string bytes = readBytes(settingsFile());
-    d.LoadFilled(bytes.size(), [&](char16_t* out, size_t from, size_t to) { widen(bytes.data() + from, to - from, out); });
+    std::ifstream file(settingsFile(), std::ios::binary);
+    std::vector<char> buffer(size_t{1} << 18);
+    size_t at = 0, held = 0;
+    d.LoadFilled(static_cast<size_t>(std::filesystem::file_size(settingsFile())),
+                 [&](char16_t* out, size_t from, size_t to) {
+                     if (at == held) {
+                         file.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+                         at = 0;
+                         held = static_cast<size_t>(file.gcount());
+                     }
+                     const size_t got = std::min(to - from, held - at);
+                     widen(buffer.data() + at, got, out);
+                     at += got;
+                     return got;
+                 });
 }
 
 std::vector<std::string> withNavigator() {

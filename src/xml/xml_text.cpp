@@ -291,13 +291,15 @@ size_t openingBrackets(Units text, size_t from, size_t to, uint32_t* out) {
     return n;
 }
 
+// The slot of key in a table of 2 to the power 64 - shift slots: the top bits of its hash.
+size_t slotIndex(const Key& key, uint64_t hashMask, unsigned shift) {
+    const uint64_t hash = (key.lo * 0x9E3779B97F4A7C15ull + key.hi * 0xC2B2AE3D27D4EB4Full) & hashMask;
+    return static_cast<size_t>(hash >> shift);
+}
+
 }  // namespace
 
-// The table's size is 2 to the power 64 - slotShift_: the top bits of the hash pick the slot.
-size_t TagIndex::slotOf(const Key& key) const {
-    const uint64_t hash = (key.lo * 0x9E3779B97F4A7C15ull + key.hi * 0xC2B2AE3D27D4EB4Full) & hashMask_;
-    return static_cast<size_t>(hash >> slotShift_);
-}
+size_t TagIndex::slotOf(const Key& key) const { return slotIndex(key, hashMask_, slotShift_); }
 
 TagIndex::Slot& TagIndex::probe(const Key& key) {
     for (size_t mask = slots_.size() - 1, i = slotOf(key);; i = (i + 1) & mask)
@@ -318,23 +320,29 @@ void TagIndex::build(Units text) {
     extend(text, true);
 }
 
+std::vector<int32_t>& TagIndex::listOf(const Key& key) {
+    Slot* slot = &probe(key);
+    if (slot->group == 0) {
+        if ((lists_.size() + 1) * 2 > slots_.size()) {
+            growSlots();
+            slot = &probe(key);
+        }
+        lists_.emplace_back();
+        *slot = Slot{key, static_cast<uint32_t>(lists_.size())};
+    }
+    return lists_[slot->group - 1];
+}
+
 void TagIndex::extend(Units text, bool complete) {
     if (slots_.empty()) growSlots();
-    auto listOf = [&](const Key& key) -> std::vector<int32_t>& {
-        Slot* slot = &probe(key);
-        if (slot->group == 0) {
-            if ((lists_.size() + 1) * 2 > slots_.size()) {
-                growSlots();
-                slot = &probe(key);
-            }
-            lists_.emplace_back();
-            *slot = Slot{key, static_cast<uint32_t>(lists_.size())};
-        }
-        return lists_[slot->group - 1];
-    };
     // A tag may run up to kMaxTagUnits units past its "<": until the text is complete, the
     // brackets that close to its end wait for the next call.
     const size_t limit = complete ? text.size() : text.size() - std::min(text.size(), kMaxTagUnits);
+    // The members the loop reads, held apart from the positions it writes.
+    const uint64_t hashMask = hashMask_;
+    const Slot* slots = slots_.data();
+    unsigned slotShift = slotShift_;
+    std::vector<int32_t>* lists = lists_.data();
     constexpr size_t kBlock = 4096;
     std::vector<uint32_t> opens(kBlock);
     for (size_t from = indexed_; from < limit; from += kBlock) {
@@ -345,13 +353,21 @@ void TagIndex::extend(Units text, bool complete) {
 #if defined(__SSE2__)
             if (text.size() - open < kShortTag || !shortKeyAt(text.data() + open, key))
 #endif
-                if (!keyAt(text, open, hashMask_, key)) continue;
+                if (!keyAt(text, open, hashMask, key)) continue;
             // Nearly every tag repeats one seen before, whose slot is the first one probed.
-            const Slot& first = slots_[slotOf(key)];
-            std::vector<int32_t>& list = first.group != 0 && first.key == key ? lists_[first.group - 1] : listOf(key);
-            list.push_back(static_cast<int32_t>(open + 1));
+            const Slot& first = slots[slotIndex(key, hashMask, slotShift)];
+            std::vector<int32_t>* list;
+            if (first.group != 0 && first.key == key) {
+                list = &lists[first.group - 1];
+            } else {
+                list = &listOf(key);
+                slots = slots_.data();
+                slotShift = slotShift_;
+                lists = lists_.data();
+            }
+            list->push_back(static_cast<int32_t>(open + 1));
             // Some thirty lists grow side by side, more than the processor follows on its own.
-            __builtin_prefetch(list.data() + list.size() + 64, 1);
+            __builtin_prefetch(list->data() + list->size() + 64, 1);
         }
     }
     indexed_ = std::max(indexed_, limit);

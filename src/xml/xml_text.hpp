@@ -144,6 +144,8 @@ private:
     // The slot of key: its own, or the free one where it belongs.
     Slot& probe(const Key& key);
     void growSlots();
+    // The positions so far of the tags known by key; a new list for a key not seen before.
+    std::vector<int32_t>& listOf(const Key& key);
     // The group of the tags a single-tag pattern matches; nullptr when the text has none.
     Group* groupOf(Units pattern);
 
@@ -174,8 +176,9 @@ public:
     // Replaces the text and starts at level 1 (the whole text). False for a text too long for
     // 32-bit positions; the document is then left as it was.
     bool Load(std::u16string text);
-    // The same for a text of count units that fill(out, from, to) writes a block at a time, units
-    // [from, to) at out: a file's code-page conversion. Each block is indexed while it is fresh.
+    // The same for a text of at most count units that fill(out, from, to) writes a block at a
+    // time, units [from, to) at out, as a file is read and converted. fill returns how many it
+    // wrote; fewer than asked ends the text there. Each block is indexed while it is fresh.
     template <class Fill>
     bool LoadFilled(size_t count, Fill fill);
 
@@ -246,12 +249,15 @@ bool Document::LoadFilled(size_t count, Fill fill) {
     const bool indexed = index_.indexes(count);
     std::u16string text;
     text.resize_and_overwrite(count, [&](char16_t* out, size_t n) {
-        for (size_t from = 0; from < n; from += kLoadBlock) {
-            const size_t to = std::min(n, from + kLoadBlock);
-            fill(out + from, from, to);
-            if (indexed) index_.extend(Units(out, to), to == n);
+        size_t done = 0;
+        for (bool complete = n == 0; !complete;) {
+            const size_t want = std::min(n - done, kLoadBlock);
+            const size_t got = std::min<size_t>(fill(out + done, done, done + want), want);
+            done += got;
+            complete = got < want || done == n;
+            if (indexed) index_.extend(Units(out, done), complete);
         }
-        return n;
+        return done;
     });
     start(std::move(text));
     return true;
