@@ -35,11 +35,24 @@ std::string toAnsi(std::u16string_view text) {
 
 std::u16string fromAnsi(std::string_view text) {
     if (text.empty()) return {};
-    int n = MultiByteToWideChar(CP_ACP, 0, text.data(), checkedLength(text.size()), nullptr, 0);
-    std::u16string out(static_cast<size_t>(n), u'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), checkedLength(text.size()), reinterpret_cast<wchar_t*>(out.data()),
-                        n);
+    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), checkedLength(text.size()), nullptr, 0);
+    std::u16string out;
+    out.resize_and_overwrite(static_cast<size_t>(n), [&](char16_t* units, size_t count) {
+        return static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, text.data(), checkedLength(text.size()),
+                                                       reinterpret_cast<wchar_t*>(units), static_cast<int>(count)));
+    });
     return out;
+}
+
+bool ansiIsSingleByte() {
+    CPINFO info{};
+    return GetCPInfo(CP_ACP, &info) && info.MaxCharSize == 1;
+}
+
+void fromAnsiInto(std::string_view text, char16_t* out) {
+    if (text.empty()) return;
+    const int n = checkedLength(text.size());
+    if (MultiByteToWideChar(CP_ACP, 0, text.data(), n, reinterpret_cast<wchar_t*>(out), n) != n) raise(errInvalidCall);
 }
 
 }  // namespace lark::com

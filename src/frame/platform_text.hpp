@@ -14,4 +14,10 @@ int textCompare(std::u16string_view a, std::u16string_view b);
 std::string toAnsi(std::u16string_view text);
 std::u16string fromAnsi(std::string_view text);
 
+// Whether the system ANSI code page has one unit for every byte, so that a text converts piece
+// by piece, cut anywhere.
+bool ansiIsSingleByte();
+// Converts text into text.size() units at out; for a single-byte ANSI code page only.
+void fromAnsiInto(std::string_view text, char16_t* out);
+
 }  // namespace lark::com

@@ -32,25 +32,51 @@ void writeAll(HANDLE file, const std::string& bytes) {
     }
 }
 
-// The whole file as the system ANSI code page holds it; nothing when it cannot be read.
-std::optional<std::u16string> readAnsiFile(Units path) {
+// Reads the file into document as the system ANSI code page holds it; false when it cannot be
+// read. With a single-byte code page the file is read and converted a block at a time, straight
+// into the document, which indexes each block while it is fresh.
+bool loadAnsiFile(Units path, Document& document) {
     const std::wstring name(path.begin(), path.end());
     com::unique_hfile file(CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return std::nullopt;
+    if (!file) return false;
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart > std::numeric_limits<int32_t>::max()) return std::nullopt;
-    std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
-    size_t done = 0;
-    while (done < bytes.size()) {
+    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart > std::numeric_limits<int32_t>::max()) return false;
+    const auto bytes = static_cast<size_t>(size.QuadPart);
+    // Reads up to count bytes at out; a file that shrank meanwhile gives fewer, and what was
+    // there is kept.
+    bool failed = false;
+    auto read = [&](char* out, size_t count) {
         DWORD got = 0;
-        if (!ReadFile(file.get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &got, nullptr))
-            return std::nullopt;
-        if (got == 0) break;  // the file shrank meanwhile: keep what was there
-        done += got;
+        if (!ReadFile(file.get(), out, static_cast<DWORD>(count), &got, nullptr)) failed = true;
+        return static_cast<size_t>(got);
+    };
+    if (!com::ansiIsSingleByte()) {
+        std::string text;
+        text.resize_and_overwrite(bytes, [&](char* out, size_t count) {
+            size_t done = 0;
+            while (done < count) {
+                const size_t got = read(out + done, count - done);
+                if (got == 0) break;
+                done += got;
+            }
+            return done;
+        });
+        return !failed && document.Load(com::fromAnsi(text));
     }
-    bytes.resize(done);
-    return com::fromAnsi(bytes);
+    std::string buffer(std::min<size_t>(bytes, size_t{1} << 18), '\0');
+    size_t at = 0, held = 0;
+    const bool loaded = document.LoadFilled(bytes, [&](char16_t* out, size_t from, size_t to) -> size_t {
+        if (at == held) {
+            held = failed ? 0 : read(buffer.data(), buffer.size());
+            at = 0;
+        }
+        const size_t count = std::min(to - from, held - at);
+        com::fromAnsiInto(std::string_view(buffer).substr(at, count), out);
+        at += count;
+        return count;
+    });
+    return loaded && !failed;
 }
 
 // The caller's variable for a member that writes back; it must be there.
@@ -71,8 +97,10 @@ HRESULT CXMLFile::OpenXMLFileForReading(BSTR* InputFilePath, VARIANT_BOOL* resul
     return traps(result, [&] {
         *result = VARIANT_FALSE;
         const Units path = com::view(InputFilePath);
-        std::optional<std::u16string> text = readAnsiFile(path);
-        if (!text || !document_.Load(std::move(*text))) return;
+        // A file that cannot be read leaves the document as it was.
+        Document loaded;
+        if (!loadAnsiFile(path, loaded)) return;
+        document_ = std::move(loaded);
         path_ = path;
         name_ = fileNameAfterBackslash(path);
         *result = VARIANT_TRUE;

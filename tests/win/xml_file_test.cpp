@@ -298,6 +298,35 @@ TEST_F(XmlFile, EditsAreWrittenBackAndReadAgain) {
     EXPECT_EQ(VARIANT_FALSE, got(again->ReWrite(&ok), ok));
 }
 
+TEST_F(XmlFile, LargeFileReadsBackWhole) {
+    // Over a megabyte: read and converted piece by piece, indexed as it arrives. Western letters
+    // convert through the code page in every piece, and the last value sits at the very end.
+    std::string bytes = "<ROOT>\r\n";
+    int entries = 0;
+    while (bytes.size() < (1u << 20) + 12345) {
+        bytes += "   <E>\r\n      <K>Caf\xe9 \x80" + std::to_string(++entries) + "</K>\r\n   </E>\r\n";
+    }
+    bytes += "   <LAST>fin \xe9</LAST>\r\n</ROOT>";
+    const std::wstring path = tempFile(L"lark_xml_large.xml");
+    writeBytes(path, bytes);
+    ASSERT_EQ(VARIANT_TRUE, open(xml.get(), path));
+    ASSERT_TRUE(enter(xml.get(), L"ROOT"));
+    EXPECT_EQ(L"fin \u00e9", property(xml.get(), L"LAST"));
+    Text e(L"E");
+    VARIANT_BOOL ok = VARIANT_FALSE;
+    for (LONG n : {1, entries / 2, entries}) {
+        ASSERT_EQ(VARIANT_TRUE, got(xml->ReadWithinTagsOccurence(e.ref(), &n, &ok), ok)) << n;
+        EXPECT_EQ(L"Caf\u00e9 \u20ac" + std::to_wstring(n), property(xml.get(), L"K"));
+        EXPECT_EQ(VARIANT_TRUE, got(xml->ReadUpOneLevel(&ok), ok));
+    }
+    LONG count = 0;
+    EXPECT_EQ(LONG{entries}, got(xml->CountTags(e.ref(), &count), count));
+
+    // A file that cannot be opened leaves the one read before in place.
+    EXPECT_EQ(VARIANT_FALSE, open(xml.get(), tempFile(L"lark_xml_no_such_file.xml")));
+    EXPECT_EQ(L"fin \u00e9", property(xml.get(), L"LAST"));
+}
+
 TEST_F(XmlFile, BadFilesAndMissingTextNeverCrash) {
     // Nothing read yet: every reader answers its failure value.
     Text t(L"T"), v(L"keep");
