@@ -480,17 +480,31 @@ std::optional<std::pair<int32_t, int32_t>> Document::CurrentRange() const {
     return std::pair{start_[static_cast<size_t>(level_ - 1)], end_[static_cast<size_t>(level_ - 1)]};
 }
 
+// Both tags side by side, "<NAME></NAME>": in place for names of up to 45 units, which is
+// nearly all of them, so that a lookup allocates nothing.
 struct Document::TagPair {
-    TagPair(const Document& document, Units name)
-        : openText(openTag(name)),
-          closeText(closeTag(name)),
-          open(document.index_.prepare(document.content_, openText)),
-          close(document.index_.prepare(document.content_, closeText)) {}
+    TagPair(const Document& document, Units name) {
+        const size_t n = name.size();
+        char16_t* out = 2 * n + 5 <= local.size() ? local.data() : (longer.resize(2 * n + 5), longer.data());
+        out[0] = u'<';
+        std::copy(name.begin(), name.end(), out + 1);
+        out[n + 1] = u'>';
+        out[n + 2] = u'<';
+        out[n + 3] = u'/';
+        std::copy(name.begin(), name.end(), out + n + 4);
+        out[2 * n + 4] = u'>';
+        openText = Units(out, n + 2);
+        closeText = Units(out + n + 2, n + 3);
+        open = document.index_.prepare(document.content_, openText);
+        close = document.index_.prepare(document.content_, closeText);
+    }
     TagPair(const TagPair&) = delete;
     TagPair& operator=(const TagPair&) = delete;
 
-    const std::u16string openText, closeText;
-    const TagIndex::Prepared open, close;
+    std::array<char16_t, 95> local;
+    std::u16string longer;
+    Units openText, closeText;
+    TagIndex::Prepared open, close;
 };
 
 std::optional<Document::Pair> Document::findPair(int32_t from, int32_t end, const TagPair& tags) const {

@@ -719,6 +719,23 @@ TEST(XmlIndex, TextFilledInBlocksIsIndexedAsItArrives) {
     }
 }
 
+TEST(XmlIndex, LongTagNamesAreFoundIndexedOrNot) {
+    // Names around the length kept in place, a long indexed one, and one past the indexed length.
+    for (const size_t n : {45u, 46u, 100u, 300u}) {
+        const u16string name(n, u'N');
+        const u16string text = u"<" + name + u">one</" + name + u">\r\n<" + name + u">two</" + name + u">";
+        for (const size_t threshold : {size_t(0), SIZE_MAX}) {
+            Document d = load(text);
+            d.SetIndexThreshold(threshold);
+            u16string value;
+            EXPECT_TRUE(d.ReadProperty(name, value)) << n;
+            EXPECT_EQ(value, u"one") << n;
+            EXPECT_EQ(d.CountTags(name), 2) << n;
+            EXPECT_TRUE(d.ReadWithinTagsOccurence(name, 2)) << n;
+        }
+    }
+}
+
 TEST(XmlIndex, OccurrenceWalkOnATenMegabyteText) {
     // 10 MB of settings: walking the entries one by one and reading a property of each must
     // not rescan the text for every step.
