@@ -240,6 +240,20 @@ private:
     std::array<int32_t, kMaxLevels> end_{};
     // A cache of the content: reading members stay const, and an object is used by one thread.
     mutable TagIndex index_;
+
+    // The pairs an occurrence walk found in a range, kept for the next walk of the same name and
+    // range: a client stepping through the occurrences one call at a time then goes on from the
+    // last pair instead of from the first. Forgotten whenever the content changes.
+    struct Walk {
+        std::u16string name;
+        int32_t from = 0, end = 0;
+        std::vector<Pair> pairs;
+        bool complete = false;  // the range holds no further pair
+        uint64_t used = 0;      // 0: free
+    };
+    Walk& walkOf(Units tagName, int32_t from, int32_t end);
+    std::array<Walk, 4> walks_;
+    uint64_t walkClock_ = 0;
 };
 
 template <class Fill>

@@ -719,6 +719,48 @@ TEST(XmlIndex, TextFilledInBlocksIsIndexedAsItArrives) {
     }
 }
 
+TEST(XmlIndex, OccurrenceWalksResumeWhereTheyStopped) {
+    // Walks are remembered per name and range: whatever order the occurrences are asked in, and
+    // across edits, each lands where the list of pairs says.
+    std::mt19937 rng(3);
+    const u16string names[] = {u"A", u"b", u"AB", u"a", u"LONGER_THAN_SIXTEEN"};
+    for (int round = 0; round < 30; ++round) {
+        Document d = load(randomDocument(rng, 400));
+        d.SetIndexThreshold(round % 2 ? 0 : SIZE_MAX);
+        for (int step = 0; step < 80; ++step) {
+            const u16string& name = names[rng() % std::size(names)];
+            switch (rng() % 6) {
+                case 0:
+                    d.ReadUpOneLevel();
+                    break;
+                case 1:
+                    if (rng() % 4 == 0) {
+                        d.AppendTextWithinTag(u"<A>\r\nq</A>");
+                    } else if (rng() % 4 == 0) {
+                        d.DeleteCurrentSection();
+                    }
+                    break;
+                default: {
+                    const auto before = d.CurrentRange();
+                    const auto spans = d.Tags(name);
+                    const auto n = int32_t(rng() % (spans.size() + 2));
+                    const int32_t level = d.Level();
+                    const bool entered = d.ReadWithinTagsOccurence(name, n);
+                    ASSERT_EQ(entered, n >= 1 && size_t(n) <= spans.size() && level < kMaxLevels);
+                    if (!before || n < 1 || size_t(n) > spans.size()) {
+                        ASSERT_EQ(d.Level(), level);
+                    } else if (entered) {
+                        const Span& span = spans[size_t(n) - 1];
+                        ASSERT_EQ(d.CurrentRange(), std::make_pair(int32_t(span.offset) + 2,
+                                                                   int32_t(span.offset + span.length) + 1));
+                    }
+                    break;
+                }
+            }
+        }
+    }
+}
+
 TEST(XmlIndex, LongTagNamesAreFoundIndexedOrNot) {
     // Names around the length kept in place, a long indexed one, and one past the indexed length.
     for (const size_t n : {45u, 46u, 100u, 300u}) {
