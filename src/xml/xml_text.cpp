@@ -256,8 +256,10 @@ inline bool shortKeyAt(const char16_t* at, Key& key) {
     const auto length = static_cast<char>(std::countr_zero(closing) + 1);
     const __m128i index = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
     const __m128i tag = _mm_and_si128(fold, _mm_cmplt_epi8(index, _mm_set1_epi8(length)));
-    key.lo = static_cast<uint64_t>(_mm_cvtsi128_si64(tag));
-    key.hi = static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(tag, tag)));
+    alignas(16) uint64_t halves[2];
+    _mm_store_si128(reinterpret_cast<__m128i*>(halves), tag);
+    key.lo = halves[0];
+    key.hi = halves[1];
     return true;
 }
 #endif
