@@ -69,10 +69,11 @@ private:
 // Remembers where every tag of a large text starts, so that lookups (an occurrence walk, a
 // property read per setting, at any depth) do not scan the text again. A tag is a "<" and the
 // units up to the next ">", read as lrkInstr's text mode sees them (low byte, a..z folded). One
-// pass over the text, on the first search, sorts the tag positions into groups of tags that read
-// alike, each group in text order: 4 bytes a tag and a few dozen per distinct tag, no copy of any
-// text. A pattern that is not a single tag is searched directly. Every answer equals lrkInstr's
-// in text mode. It serves one text: clear() whenever that text changes.
+// pass over the text, while it is filled in or else on the first search, sorts the tag positions
+// into groups of tags that read alike, each group in text order: about 4 bytes a tag and some 50
+// a distinct tag, no copy of any text. A pattern that is not a single tag is searched directly.
+// Every answer equals lrkInstr's in text mode. It serves one text: clear() whenever that text
+// changes.
 class TagIndex {
 public:
     // Texts shorter than this are always searched directly.
