@@ -427,6 +427,13 @@ const int32_t* TagIndex::firstFrom(const Group& group, uint32_t lo, uint32_t hi,
     return firstNotBelow(at + lo, at + hi, start);
 }
 
+size_t TagIndex::heldBytes() const {
+    size_t lists = lists_.capacity() * sizeof(lists_[0]);
+    for (const auto& list : lists_) lists += list.capacity() * sizeof(int32_t);
+    return positions_.capacity() * sizeof(int32_t) + samples_.capacity() * sizeof(int32_t) +
+           groups_.capacity() * sizeof(Group) + slots_.capacity() * sizeof(Slot) + lists;
+}
+
 TagIndex::Prepared TagIndex::prepare(Units text, Units pattern) {
     Prepared prepared{pattern};
     if (!indexes(text.size()) || !isSingleTag(pattern)) return prepared;

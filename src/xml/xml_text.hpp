@@ -120,6 +120,8 @@ public:
     Prepared prepare(Units text, Units pattern);
     // The first match of pattern at or after start (1-based), 0 when there is none.
     int32_t find(Units text, int32_t start, const Prepared& pattern);
+    // The memory the index holds, in bytes.
+    size_t heldBytes() const;
     int32_t find(Units text, int32_t start, Units pattern) { return find(text, start, prepare(text, pattern)); }
 
     // How a tag is known. A tag of up to 16 units: its folded bytes, zero-padded, which end at its
@@ -214,6 +216,8 @@ public:
 
     // The text length from which tag positions are indexed (for tests of the index).
     void SetIndexThreshold(size_t units) { index_.setThreshold(units); }
+    // The memory the tag index holds beside the text, in bytes.
+    size_t IndexBytes() const { return index_.heldBytes(); }
 
 private:
     // Positions are 32-bit and a range end may be one past the text.
