@@ -564,7 +564,13 @@ Document::Walk& Document::walkOf(Units tagName, int32_t from, int32_t end) {
         }
         if (walk.used < oldest->used) oldest = &walk;
     }
-    *oldest = Walk{std::u16string(tagName), from, end, {}, false, ++walkClock_};
+    // The oldest walk's buffers are used again.
+    oldest->name.assign(tagName);
+    oldest->from = from;
+    oldest->end = end;
+    oldest->pairs.clear();
+    oldest->complete = false;
+    oldest->used = ++walkClock_;
     return *oldest;
 }
 
