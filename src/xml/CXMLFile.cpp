@@ -32,43 +32,47 @@ void writeAll(HANDLE file, const std::string& bytes) {
     }
 }
 
-// Reads the file into document as the system ANSI code page holds it; false when it cannot be
-// read. With a single-byte code page the file is read and converted a block at a time, straight
-// into the document, which indexes each block while it is fresh.
-bool loadAnsiFile(Units path, Document& document) {
-    const std::wstring name(path.begin(), path.end());
-    com::unique_hfile file(CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart > std::numeric_limits<int32_t>::max()) return false;
-    const auto bytes = static_cast<size_t>(size.QuadPart);
-    // Reads up to count bytes at out; a file that shrank meanwhile gives fewer, and what was
-    // there is kept.
-    bool failed = false;
-    auto read = [&](char* out, size_t count) {
+// Reads a file's bytes: a file that shrank meanwhile gives fewer than its size said, and what
+// was there is kept.
+class FileReader {
+public:
+    explicit FileReader(HANDLE file) : file_(file) {}
+    // Up to count bytes at out; 0 at the end or after a failed read.
+    size_t read(char* out, size_t count) {
         DWORD got = 0;
-        if (!ReadFile(file.get(), out, static_cast<DWORD>(count), &got, nullptr)) failed = true;
-        return static_cast<size_t>(got);
-    };
-    if (!com::ansiIsSingleByte()) {
-        std::string text;
-        text.resize_and_overwrite(bytes, [&](char* out, size_t count) {
-            size_t done = 0;
-            while (done < count) {
-                const size_t got = read(out + done, count - done);
-                if (got == 0) break;
-                done += got;
-            }
-            return done;
-        });
-        return !failed && document.Load(com::fromAnsi(text));
+        if (failed_ || !ReadFile(file_, out, static_cast<DWORD>(count), &got, nullptr)) failed_ = true;
+        return failed_ ? 0 : static_cast<size_t>(got);
     }
+    bool failed() const { return failed_; }
+
+private:
+    HANDLE file_;
+    bool failed_ = false;
+};
+
+// The whole file read, then converted at once: for code pages with more than one byte a unit.
+bool loadConvertedWhole(FileReader& reader, size_t bytes, Document& document) {
+    std::string text;
+    text.resize_and_overwrite(bytes, [&](char* out, size_t count) {
+        size_t done = 0;
+        while (done < count) {
+            const size_t got = reader.read(out + done, count - done);
+            if (got == 0) break;
+            done += got;
+        }
+        return done;
+    });
+    return !reader.failed() && document.Load(com::fromAnsi(text));
+}
+
+// The file read and converted a block at a time, straight into the document, which indexes each
+// block while it is fresh: for single-byte code pages.
+bool loadConvertedInBlocks(FileReader& reader, size_t bytes, Document& document) {
     std::string buffer(std::min<size_t>(bytes, size_t{1} << 18), '\0');
     size_t at = 0, held = 0;
-    const bool loaded = document.LoadFilled(bytes, [&](char16_t* out, size_t from, size_t to) -> size_t {
+    const bool loaded = document.LoadFilled(bytes, [&](char16_t* out, size_t from, size_t to) {
         if (at == held) {
-            held = failed ? 0 : read(buffer.data(), buffer.size());
+            held = reader.read(buffer.data(), buffer.size());
             at = 0;
         }
         const size_t count = std::min(to - from, held - at);
@@ -76,7 +80,22 @@ bool loadAnsiFile(Units path, Document& document) {
         at += count;
         return count;
     });
-    return loaded && !failed;
+    return loaded && !reader.failed();
+}
+
+// Reads the file into document as the system ANSI code page holds it; false when it cannot be
+// read.
+bool loadAnsiFile(Units path, Document& document) {
+    const std::wstring name(path.begin(), path.end());
+    com::unique_hfile file(CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart > std::numeric_limits<int32_t>::max()) return false;
+    FileReader reader(file.get());
+    const auto bytes = static_cast<size_t>(size.QuadPart);
+    return com::ansiIsSingleByte() ? loadConvertedInBlocks(reader, bytes, document)
+                                   : loadConvertedWhole(reader, bytes, document);
 }
 
 // The caller's variable for a member that writes back; it must be there.
