@@ -5,6 +5,7 @@
 #include "frame/collection.hpp"
 #include "frame/errors.hpp"
 #include "frame/platform_text.hpp"
+#include "text/filled_string.hpp"
 #include "xml/CXMLElement.hpp"
 
 #include <limits>
@@ -52,17 +53,16 @@ private:
 
 // The whole file read, then converted at once: for code pages with more than one byte a unit.
 bool loadConvertedWhole(FileReader& reader, size_t bytes, Document& document) {
-    std::string text;
-    text.resize_and_overwrite(bytes, [&](char* out, size_t count) {
+    const std::string ansi = text::filledString<char>(bytes, [&](char* out) {
         size_t done = 0;
-        while (done < count) {
-            const size_t got = reader.read(out + done, count - done);
+        while (done < bytes) {
+            const size_t got = reader.read(out + done, bytes - done);
             if (got == 0) break;
             done += got;
         }
         return done;
     });
-    return !reader.failed() && document.Load(com::fromAnsi(text));
+    return !reader.failed() && document.Load(com::fromAnsi(ansi));
 }
 
 // The file read and converted a block at a time, straight into the document, which indexes each

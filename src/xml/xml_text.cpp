@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "frame/error.hpp"
+#include "text/filled_string.hpp"
 #include "text/strings.hpp"
 
 #if defined(__SSE2__)
@@ -32,14 +33,21 @@ int32_t plainFind(int32_t start, Units textToSearch, Units pattern) {
     return text::lrkInstr(start, textToSearch, pattern, kTextCompare);
 }
 
-std::u16string wrap(Units before, Units name) {
-    std::u16string out;
-    out.reserve(before.size() + name.size() + 1);
-    out.append(before).append(name).push_back(u'>');
+// Writes before, name and ">" at out; returns the end of what it wrote.
+char16_t* writeTag(char16_t* out, Units before, Units name) {
+    out = std::copy(before.begin(), before.end(), out);
+    out = std::copy(name.begin(), name.end(), out);
+    *out++ = u'>';
     return out;
 }
-std::u16string openTag(Units name) { return wrap(u"<", name); }
-std::u16string closeTag(Units name) { return wrap(u"</", name); }
+std::u16string wrap(Units before, Units name) {
+    return text::filledString<char16_t>(before.size() + name.size() + 1, [&](char16_t* units) {
+        return static_cast<size_t>(writeTag(units, before, name) - units);
+    });
+}
+constexpr Units kOpening = u"<", kClosing = u"</";
+std::u16string openTag(Units name) { return wrap(kOpening, name); }
+std::u16string closeTag(Units name) { return wrap(kClosing, name); }
 
 // The unit at a 1-based position (caller keeps it in range).
 char16_t at(Units s, int32_t pos) { return s[static_cast<size_t>(pos - 1)]; }
@@ -502,17 +510,12 @@ std::optional<std::pair<int32_t, int32_t>> Document::CurrentRange() const {
 // nearly all of them, so that a lookup allocates nothing.
 struct Document::TagPair {
     TagPair(const Document& document, Units name) {
-        const size_t n = name.size();
-        char16_t* out = 2 * n + 5 <= local.size() ? local.data() : (longer.resize(2 * n + 5), longer.data());
-        out[0] = u'<';
-        std::copy(name.begin(), name.end(), out + 1);
-        out[n + 1] = u'>';
-        out[n + 2] = u'<';
-        out[n + 3] = u'/';
-        std::copy(name.begin(), name.end(), out + n + 4);
-        out[2 * n + 4] = u'>';
-        openText = Units(out, n + 2);
-        closeText = Units(out + n + 2, n + 3);
+        const size_t size = 2 * name.size() + kOpening.size() + kClosing.size() + 2;
+        char16_t* out = size <= local.size() ? local.data() : (longer.resize(size), longer.data());
+        char16_t* middle = writeTag(out, kOpening, name);
+        char16_t* end = writeTag(middle, kClosing, name);
+        openText = Units(out, static_cast<size_t>(middle - out));
+        closeText = Units(middle, static_cast<size_t>(end - middle));
         open = document.index_.prepare(document.content_, openText);
         close = document.index_.prepare(document.content_, closeText);
     }

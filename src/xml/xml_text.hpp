@@ -15,6 +15,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "text/filled_string.hpp"
+
 namespace lark::xml {
 
 using Units = std::u16string_view;
@@ -266,19 +268,17 @@ bool Document::LoadFilled(size_t count, Fill fill) {
     if (count > kMaxUnits) return false;
     index_.clear();
     const bool indexed = index_.indexes(count);
-    std::u16string text;
-    text.resize_and_overwrite(count, [&](char16_t* out, size_t n) {
+    start(text::filledString<char16_t>(count, [&](char16_t* out) {
         size_t done = 0;
-        for (bool complete = n == 0; !complete;) {
-            const size_t want = std::min(n - done, kLoadBlock);
+        for (bool complete = count == 0; !complete;) {
+            const size_t want = std::min(count - done, kLoadBlock);
             const size_t got = std::min<size_t>(fill(out + done, done, done + want), want);
             done += got;
-            complete = got < want || done == n;
+            complete = got < want || done == count;
             if (indexed) index_.extend(Units(out, done), complete);
         }
         return done;
-    });
-    start(std::move(text));
+    }));
     return true;
 }
 

@@ -684,6 +684,24 @@ TEST(XmlIndex, IndexedDocumentAnswersLikeThePlainOne) {
     }
 }
 
+TEST(XmlIndex, FilledTextHasTheSizeAskedFor) {
+    // Sizes just past a short string's own room make the library grow it further than asked.
+    for (const size_t size : {size_t(0), size_t(7), size_t(8), size_t(9), size_t(13), size_t(40)}) {
+        Document d;
+        ASSERT_TRUE(d.LoadFilled(size, [](char16_t* out, size_t from, size_t to) {
+            std::fill(out, out + (to - from), u'x');
+            return to - from;
+        }));
+        EXPECT_EQ(d.Content(), u16string(size, u'x'));
+        // Tag names of these lengths are written and found again.
+        const u16string name(size + 1, u'N');
+        Document tags = load(u"<" + name + u">v</" + name + u">");
+        u16string value;
+        EXPECT_TRUE(tags.ReadProperty(name, value)) << size;
+        EXPECT_EQ(value, u"v");
+    }
+}
+
 TEST(XmlIndex, TextFilledInBlocksIsIndexedAsItArrives) {
     std::mt19937 rng(5);
     const u16string names[] = {u"A", u"b", u"AB", u"LONGER_THAN_SIXTEEN"};
