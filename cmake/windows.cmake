@@ -26,6 +26,7 @@ add_custom_command(
 add_custom_target(lark_idl DEPENDS ${LARK_GEN}/LARKLIB8.tlb ${LARK_GEN}/LARKLIB8.h)
 
 file(GLOB LARK_COM_SOURCES CONFIGURE_DEPENDS
+    ${PROJECT_SOURCE_DIR}/src/*.cpp
     ${PROJECT_SOURCE_DIR}/src/frame/*.cpp
     ${PROJECT_SOURCE_DIR}/src/text/*.cpp
     ${PROJECT_SOURCE_DIR}/src/xml/*.cpp

@@ -1,7 +1,7 @@
 #include "frame/platform_text.hpp"
 
 #include "frame/errors.hpp"
-#include "text/filled_string.hpp"
+#include "frame/filled_string.hpp"
 
 #include <windows.h>
 
@@ -37,7 +37,7 @@ std::string toAnsi(std::u16string_view text) {
 std::u16string fromAnsi(std::string_view text) {
     if (text.empty()) return {};
     const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), checkedLength(text.size()), nullptr, 0);
-    return text::filledString<char16_t>(static_cast<size_t>(n), [&](char16_t* units) {
+    return lark::filledString<char16_t>(static_cast<size_t>(n), [&](char16_t* units) {
         return static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, text.data(), checkedLength(text.size()),
                                                        reinterpret_cast<wchar_t*>(units), n));
     });

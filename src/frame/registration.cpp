@@ -1,6 +1,6 @@
 #include "frame/registration.hpp"
 
-#include "frame/catalogue.hpp"
+#include "catalogue.hpp"
 #include "frame/errors.hpp"
 #include "frame/module.hpp"
 

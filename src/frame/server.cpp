@@ -1,5 +1,5 @@
 // The DLL's entry points: the class factory and the four exported functions.
-#include "frame/catalogue.hpp"
+#include "catalogue.hpp"
 #include "frame/object.hpp"
 #include "frame/registration.hpp"
 

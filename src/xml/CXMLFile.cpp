@@ -5,7 +5,7 @@
 #include "frame/collection.hpp"
 #include "frame/errors.hpp"
 #include "frame/platform_text.hpp"
-#include "text/filled_string.hpp"
+#include "frame/filled_string.hpp"
 #include "xml/CXMLElement.hpp"
 
 #include <limits>
@@ -53,7 +53,7 @@ private:
 
 // The whole file read, then converted at once: for code pages with more than one byte a unit.
 bool loadConvertedWhole(FileReader& reader, size_t bytes, Document& document) {
-    const std::string ansi = text::filledString<char>(bytes, [&](char* out) {
+    const std::string ansi = lark::filledString<char>(bytes, [&](char* out) {
         size_t done = 0;
         while (done < bytes) {
             const size_t got = reader.read(out + done, bytes - done);

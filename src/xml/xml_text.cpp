@@ -9,7 +9,7 @@
 #include <limits>
 
 #include "frame/error.hpp"
-#include "text/filled_string.hpp"
+#include "frame/filled_string.hpp"
 #include "text/strings.hpp"
 
 #if defined(__SSE2__)
@@ -41,7 +41,7 @@ char16_t* writeTag(char16_t* out, Units before, Units name) {
     return out;
 }
 std::u16string wrap(Units before, Units name) {
-    return text::filledString<char16_t>(before.size() + name.size() + 1, [&](char16_t* units) {
+    return lark::filledString<char16_t>(before.size() + name.size() + 1, [&](char16_t* units) {
         return static_cast<size_t>(writeTag(units, before, name) - units);
     });
 }

@@ -15,7 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "text/filled_string.hpp"
+#include "frame/filled_string.hpp"
 
 namespace lark::xml {
 
@@ -268,7 +268,7 @@ bool Document::LoadFilled(size_t count, Fill fill) {
     if (count > kMaxUnits) return false;
     index_.clear();
     const bool indexed = index_.indexes(count);
-    start(text::filledString<char16_t>(count, [&](char16_t* out) {
+    start(lark::filledString<char16_t>(count, [&](char16_t* out) {
         size_t done = 0;
         for (bool complete = count == 0; !complete;) {
             const size_t want = std::min(count - done, kLoadBlock);

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <string>
 
-namespace lark::text {
+namespace lark {
 
 // A string of at most size units: write(out) puts them at out, which has room for size, and
 // returns how many it wrote. This is std::basic_string::resize_and_overwrite with the size asked
@@ -19,4 +19,4 @@ std::basic_string<Char> filledString(size_t size, Write write) {
     return out;
 }
 
-}  // namespace lark::text
+}  // namespace lark

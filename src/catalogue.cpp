@@ -1,4 +1,4 @@
-#include "frame/catalogue.hpp"
+#include "catalogue.hpp"
 
 #include "LARKLIB8.h"
 #include "frame/bare_class.hpp"
