@@ -41,7 +41,8 @@ list(APPEND LARK_REGISTRY_TEST_SOURCES
 file(GLOB LARK_WIN_TEST_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/win/*_test.cpp)
 foreach(source ${LARK_WIN_TEST_SOURCES})
     get_filename_component(name ${source} NAME_WE)
-    add_executable(${name} ${source} ${PROJECT_SOURCE_DIR}/tests/win/main.cpp ${LARK_GEN}/LARKLIB8_i.c)
+    add_executable(${name} ${source} ${PROJECT_SOURCE_DIR}/tests/win/main.cpp ${PROJECT_SOURCE_DIR}/tests/win/support.cpp
+                   ${LARK_GEN}/LARKLIB8_i.c)
     add_dependencies(${name} lark_idl LARKLIB8)
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests/win ${LARK_GEN})
     target_compile_definitions(${name} PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
@@ -69,7 +70,7 @@ endforeach()
 
 # The settings file the script client wrote must be well-formed XML to a real parser.
 add_test(NAME xmllint_settings COMMAND ${PROJECT_SOURCE_DIR}/scripts/check-xml settings lark_script_settings.xml)
-set_tests_properties(xmllint_settings PROPERTIES FIXTURES_REQUIRED wine DEPENDS script_xml_file.vbs TIMEOUT 60)
+set_tests_properties(xmllint_settings PROPERTIES FIXTURES_REQUIRED wine DEPENDS script_xml.vbs TIMEOUT 60)
 
 # Libraries with version resources chosen by the CVersion tests (and one with none), copied to
 # C:\larklib\fixtures before the tests that read them.
@@ -86,7 +87,7 @@ foreach(name ${LARK_VERSION_FIXTURES})
 endforeach()
 add_test(NAME version_fixtures COMMAND ${LARK_PREFIX_TOOL} fixtures ${LARK_VERSION_FIXTURE_FILES})
 set_tests_properties(version_fixtures PROPERTIES FIXTURES_REQUIRED wine FIXTURES_SETUP version_fixtures)
-set_tests_properties(version_test script_version.vbs PROPERTIES FIXTURES_REQUIRED "wine;version_fixtures")
+set_tests_properties(sysinfo_test script_sysinfo.vbs PROPERTIES FIXTURES_REQUIRED "wine;version_fixtures")
 
 # The Wine benchmark of the registry export: built with the tests, run by `make bench` only.
 add_executable(registry_bench ${PROJECT_SOURCE_DIR}/bench/win/registry_bench.cpp ${LARK_GEN}/LARKLIB8_i.c)

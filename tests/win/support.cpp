@@ -1,0 +1,858 @@
+#include "support.hpp"
+
+#include <algorithm>
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <stdexcept>
+
+namespace lark::test {
+
+namespace fs = std::filesystem;
+
+std::wstring str(BSTR s) { return s ? std::wstring(s, SysStringLen(s)) : std::wstring(); }
+
+std::wstring widen(std::string_view utf8) {
+    std::wstring out(utf8.size(), L'\0');
+    out.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), out.data(), int(out.size())));
+    return out;
+}
+
+namespace {
+
+// --- Showing values ------------------------------------------------------------------------
+
+struct TypeNames {
+    VARTYPE vt;
+    const wchar_t* name;
+    const char* conversion;  // the VBScript function that makes one
+};
+constexpr TypeNames kTypes[] = {
+    {VT_I2, L"Integer", "CInt"},       {VT_I4, L"Long", "CLng"},          {VT_I8, L"LongLong", "CLngLng"},
+    {VT_UI1, L"Byte", "CByte"},        {VT_R4, L"Single", "CSng"},        {VT_R8, L"Double", "CDbl"},
+    {VT_CY, L"Currency", "CCur"},      {VT_DATE, L"Date", "CDate"},       {VT_BSTR, L"String", "CStr"},
+    {VT_BOOL, L"Boolean", "CBool"},    {VT_VARIANT, L"Variant", nullptr}, {VT_DISPATCH, L"Object", nullptr},
+    {VT_UNKNOWN, L"Unknown", nullptr}, {VT_ERROR, L"Error", nullptr}};
+
+const wchar_t* typeName(VARTYPE vt) {
+    for (const TypeNames& t : kTypes)
+        if (t.vt == vt) return t.name;
+    return nullptr;
+}
+
+// Text as a VBScript expression: 'quoted' pieces, vbCrLf and friends, ChrW(n), String(n, 'c').
+std::wstring literalOf(std::wstring_view text) {
+    std::wstring out;
+    bool open = false;
+    auto piece = [&](const std::wstring& name) {
+        if (open) out += L"'", open = false;
+        out += (out.empty() ? L"" : L" & ") + name;
+    };
+    for (size_t i = 0; i < text.size(); ++i) {
+        const wchar_t c = text[i];
+        const std::wstring unit = c == L'\'' ? L"''" : std::wstring(1, c);
+        size_t run = 1;
+        while (i + run < text.size() && text[i + run] == c)
+            ++run;
+        if (run >= 8 && c >= 0x20 && c < 0x7F) {
+            piece(L"String(" + std::to_wstring(run) + L", '" + unit + L"')"), i += run - 1;
+        } else if (c >= 0x20 && c < 0x7F) {
+            if (!open) out += (out.empty() ? L"'" : L" & '"), open = true;
+            out += unit;
+        } else if (c == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n') {
+            piece(L"vbCrLf"), ++i;
+        } else {
+            piece(c == L'\r'   ? L"vbCr"
+                  : c == L'\n' ? L"vbLf"
+                  : c == L'\t' ? L"vbTab"
+                  : c == 0     ? L"vbNullChar"
+                               : L"ChrW(" + std::to_wstring(c) + L")");
+        }
+    }
+    if (open) out += L"'";
+    return out.empty() ? L"''" : out;
+}
+
+std::wstring showObject(IUnknown* unknown, const std::wstring& prefix) {
+    if (!unknown) return L"Nothing";
+    ComPtr<IDispatch> object = ComPtr<IUnknown>(unknown).query<IDispatch>();
+    ComPtr<ITypeInfo> info;
+    BSTR name = nullptr;
+    if (object && SUCCEEDED(object->GetTypeInfo(0, 0, info.put())) && info)
+        info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
+    std::wstring out = prefix + (name ? str(name) : L"?");
+    SysFreeString(name);
+    DISPID id = 0;
+    LPOLESTR count = const_cast<LPOLESTR>(L"Count");
+    if (object && object->GetIDsOfNames(IID_NULL, &count, 1, 0, &id) == S_OK) {  // a collection shows its items
+        Cases items;
+        items.let("c", object.get());
+        const std::wstring counted = items.outcome("c.Count");
+        std::wstring list;
+        for (long i = 1; counted.rfind(L"Long ", 0) == 0 && i <= std::stol(counted.substr(5)); ++i)
+            list += (i > 1 ? L"|" : L"") + items.outcome("c.Item " + std::to_string(i));
+        out += L"[" + list + L"]";
+    }
+    return out;
+}
+
+std::wstring showScalar(const VARIANT& v, bool named) {
+    const std::wstring prefix = named && typeName(v.vt) ? std::wstring(typeName(v.vt)) + L" " : L"";
+    switch (v.vt) {
+        case VT_EMPTY:
+            return L"Empty";
+        case VT_NULL:
+            return L"Null";
+        case VT_BSTR:
+            return literalOf(str(v.bstrVal));
+        case VT_BOOL:
+            return prefix + (v.boolVal == VARIANT_TRUE    ? L"True"
+                             : v.boolVal == VARIANT_FALSE ? L"False"
+                                                          : L"(" + std::to_wstring(v.boolVal) + L")");
+        case VT_ERROR:
+            return prefix + std::to_wstring(v.scode);
+        case VT_DISPATCH:
+        case VT_UNKNOWN:
+            return showObject(v.punkVal, prefix);
+    }
+    unique_variant text;
+    if (!typeName(v.vt) || FAILED(VariantChangeTypeEx(&text, const_cast<VARIANT*>(&v), 1033, 0, VT_BSTR)))
+        return L"vt " + std::to_wstring(v.vt);
+    return prefix + str(text.bstrVal);
+}
+
+std::wstring showArray(SAFEARRAY* array, VARTYPE vt) {
+    std::wstring out = typeName(vt) ? typeName(vt) : L"vt " + std::to_wstring(vt);
+    if (!array) return out + L"()";
+    ULONG count = 1;
+    out += L"(";
+    for (UINT d = 1; d <= SafeArrayGetDim(array); ++d) {
+        LONG lower = 0, upper = 0;
+        SafeArrayGetLBound(array, d, &lower);
+        SafeArrayGetUBound(array, d, &upper);
+        out += (d > 1 ? L", " : L"") + std::to_wstring(lower) + L" To " + std::to_wstring(upper);
+        count *= ULONG(std::max(0L, upper - lower + 1));
+    }
+    out += L")[";
+    for (ULONG i = 0; i < count; ++i) {
+        char* data = static_cast<char*>(array->pvData) + i * array->cbElements;
+        VARIANT element;  // a view of the element, which the array keeps owning
+        element.vt = vt;
+        if (vt == VT_VARIANT)
+            element = *reinterpret_cast<VARIANT*>(data);
+        else
+            memcpy(&element.lVal, data, array->cbElements);
+        out += (i ? L"|" : L"") +
+               (vt == VT_BSTR || vt == VT_DISPATCH || vt == VT_UNKNOWN ? showScalar(element, false) : show(element));
+    }
+    return out + L"]";
+}
+
+}  // namespace
+
+std::wstring show(const VARIANT& value) {
+    if (value.vt == (VT_BYREF | VT_VARIANT)) return value.pvarVal ? show(*value.pvarVal) : L"Missing";
+    if (value.vt & VT_ARRAY)
+        return showArray(value.vt & VT_BYREF ? (value.pparray ? *value.pparray : nullptr) : value.parray,
+                         value.vt & VT_TYPEMASK);
+    if (!(value.vt & VT_BYREF)) return showScalar(value, true);
+    unique_variant copy;
+    return FAILED(VariantCopyInd(&copy, const_cast<VARIANT*>(&value))) ? L"vt " + std::to_wstring(value.vt)
+                                                                       : show(copy);
+}
+
+namespace {
+
+std::wstring hresultName(HRESULT hr) {
+    static const std::pair<HRESULT, const wchar_t*> names[] = {{DISP_E_TYPEMISMATCH, L"DISP_E_TYPEMISMATCH"},
+                                                               {DISP_E_UNKNOWNNAME, L"DISP_E_UNKNOWNNAME"},
+                                                               {DISP_E_MEMBERNOTFOUND, L"DISP_E_MEMBERNOTFOUND"},
+                                                               {DISP_E_BADPARAMCOUNT, L"DISP_E_BADPARAMCOUNT"},
+                                                               {DISP_E_PARAMNOTOPTIONAL, L"DISP_E_PARAMNOTOPTIONAL"},
+                                                               {DISP_E_BADVARTYPE, L"DISP_E_BADVARTYPE"},
+                                                               {DISP_E_OVERFLOW, L"DISP_E_OVERFLOW"},
+                                                               {DISP_E_NONAMEDARGS, L"DISP_E_NONAMEDARGS"},
+                                                               {DISP_E_PARAMNOTFOUND, L"DISP_E_PARAMNOTFOUND"},
+                                                               {DISP_E_BADINDEX, L"DISP_E_BADINDEX"},
+                                                               {E_POINTER, L"E_POINTER"},
+                                                               {E_INVALIDARG, L"E_INVALIDARG"},
+                                                               {E_NOTIMPL, L"E_NOTIMPL"},
+                                                               {E_FAIL, L"E_FAIL"},
+                                                               {E_OUTOFMEMORY, L"E_OUTOFMEMORY"},
+                                                               {E_NOINTERFACE, L"E_NOINTERFACE"}};
+    for (const auto& [code, name] : names)
+        if (code == hr) return name;
+    wchar_t text[24];
+    swprintf(text, 24, L"hr 0x%08lX", static_cast<unsigned long>(hr));
+    return text;
+}
+
+// "error N Source", with the description when it is not the one clients know for the number.
+std::wstring showError(HRESULT hr, const std::wstring& source, const std::wstring& description) {
+    static const std::map<long, std::wstring> standard = {
+        {5, L"Invalid procedure call or argument"},
+        {6, L"Overflow"},
+        {7, L"Out of memory"},
+        {9, L"Subscript out of range"},
+        {13, L"Type mismatch"},
+        {52, L"Bad file name or number"},
+        {53, L"File not found"},
+        {58, L"File already exists"},
+        {75, L"Path/File access error"},
+        {76, L"Path not found"},
+        {91, L"Object variable or With block variable not set"},
+        {457, L"This key is already associated with an element of this collection"}};
+    if (HRESULT_FACILITY(hr) != FACILITY_CONTROL) return hresultName(hr);
+    const long number = HRESULT_CODE(hr);
+    const auto known = standard.find(number);
+    const bool plain = description == (known == standard.end() ? L"" : known->second);
+    return L"error " + std::to_wstring(number) + L" " + source + (plain ? L"" : L" " + literalOf(description));
+}
+
+std::wstring errorInfoText(HRESULT hr) {
+    ComPtr<IErrorInfo> error;
+    BSTR source = nullptr, description = nullptr;
+    if (GetErrorInfo(0, error.put()) == S_OK && error) error->GetSource(&source), error->GetDescription(&description);
+    std::wstring out = showError(hr, str(source), str(description));
+    SysFreeString(source);
+    SysFreeString(description);
+    return out;
+}
+
+unique_variant makeString(const std::wstring& text) {
+    unique_variant v;
+    v.vt = VT_BSTR;
+    v.bstrVal = SysAllocStringLen(text.data(), UINT(text.size()));
+    return v;
+}
+
+// --- Reading a case line -------------------------------------------------------------------
+
+struct Argument {
+    std::string name;  // for Name:=value
+    unique_variant value;
+    bool omitted = false;
+    int byRef = 0;                // 1: a Variant variable by reference; 2: a typed variable by reference
+    VARIANT* variable = nullptr;  // the runner's variable that @name passes, else &value
+};
+
+class Reader {
+public:
+    Reader(std::string_view text, std::map<std::string, unique_variant>& variables) : s_(text), vars_(variables) {}
+
+    std::vector<Argument> arguments() {
+        std::vector<Argument> out;
+        if (atEnd()) return out;
+        do
+            out.push_back(argument());
+        while (!atEnd() && (expect(','), true));
+        return out;
+    }
+
+private:
+    std::string_view s_;
+    size_t i_ = 0;
+    std::map<std::string, unique_variant>& vars_;
+
+    [[noreturn]] void fail(const std::string& what) const {
+        throw std::runtime_error(what + " at column " + std::to_string(i_ + 1) + " of: " + std::string(s_));
+    }
+    bool atEnd() {
+        while (i_ < s_.size() && s_[i_] == ' ')
+            ++i_;
+        return i_ >= s_.size();
+    }
+    bool peek(char c) { return !atEnd() && s_[i_] == c; }
+    bool accept(char c) { return peek(c) && ++i_; }
+    void expect(char c) {
+        if (!accept(c)) fail(std::string("'") + c + "' expected");
+    }
+    std::string identifier() {
+        atEnd();
+        const size_t start = i_;
+        while (i_ < s_.size() && (isalnum(static_cast<unsigned char>(s_[i_])) || s_[i_] == '_'))
+            ++i_;
+        return std::string(s_.substr(start, i_ - start));
+    }
+    bool acceptWord(const char* word) {
+        const size_t save = i_;
+        if (_stricmp(identifier().c_str(), word) == 0) return true;
+        i_ = save;
+        return false;
+    }
+    unique_variant converted(unique_variant v, VARTYPE vt) {
+        unique_variant out;
+        if (vt == VT_VARIANT) return v;
+        if (FAILED(VariantChangeTypeEx(&out, &v, 1033, 0, vt))) fail("cannot convert");
+        return out;
+    }
+    std::wstring text(unique_variant v) { return str(converted(std::move(v), VT_BSTR).bstrVal); }
+    LONG integer() { return converted(term(), VT_I4).lVal; }
+
+    Argument argument() {
+        Argument a;
+        if (peek(',') || atEnd()) {
+            a.omitted = true;
+            return a;
+        }
+        const size_t save = i_;
+        const std::string name = identifier();
+        if (!name.empty() && s_.substr(i_, 2) == ":=")
+            a.name = name, i_ += 2;
+        else
+            i_ = save;
+        if (accept('@')) {
+            a.byRef = accept('!') ? 2 : 1;
+            const size_t before = i_;
+            const std::string variable = identifier();
+            if (!variable.empty() && vars_.count(variable) && (atEnd() || peek(','))) {
+                a.variable = &vars_[variable];
+                return a;
+            }
+            i_ = before;
+        }
+        if (acceptWord("Missing")) {
+            a.omitted = true;
+            return a;
+        }
+        a.value = expression();
+        return a;
+    }
+    unique_variant expression() {
+        unique_variant first = term();
+        if (!peek('&')) return first;
+        std::wstring joined = text(std::move(first));
+        while (accept('&'))
+            joined += text(term());
+        return makeString(joined);
+    }
+
+    unique_variant term() {
+        unique_variant v;
+        if (accept('\'')) {
+            std::string raw;
+            while (i_ < s_.size() && (s_[i_] != '\'' || s_.substr(i_, 2) == "''"))
+                raw += s_[i_], i_ += s_[i_] == '\'' ? 2 : 1;
+            if (!accept('\'')) fail("unterminated string");
+            return makeString(widen(raw));
+        }
+        if (peek('-') || (!atEnd() && isdigit(static_cast<unsigned char>(s_[i_])))) return number();
+        if (s_.substr(i_, 2) == "&H") {
+            size_t used = 0;
+            v.vt = VT_I4;
+            v.lVal = static_cast<LONG>(std::stoull(std::string(s_.substr(i_ + 2)), &used, 16));
+            i_ += 2 + used;
+            return v;
+        }
+        const std::string word = identifier();
+        auto is = [&](const char* name) { return _stricmp(word.c_str(), name) == 0; };
+        static const std::pair<const char*, const wchar_t*> constants[] = {
+            {"vbCr", L"\r"}, {"vbLf", L"\n"}, {"vbCrLf", L"\r\n"}, {"vbTab", L"\t"}};
+        for (const auto& [name, value] : constants)
+            if (is(name)) return makeString(value);
+        if (is("True") || is("False")) {
+            v.vt = VT_BOOL;
+            v.boolVal = is("True") ? VARIANT_TRUE : VARIANT_FALSE;
+        } else if (is("Null")) {
+            v.vt = VT_NULL;
+        } else if (is("Nothing") || is("vbNullString")) {
+            v.vt = is("Nothing") ? VT_DISPATCH : VT_BSTR;
+            v.pdispVal = nullptr;
+        } else if (is("vbNullChar")) {
+            return makeString(std::wstring(1, L'\0'));
+        } else if (is("ChrW")) {
+            expect('(');
+            v = makeString(std::wstring(1, wchar_t(integer())));
+            expect(')');
+        } else if (is("Array")) {
+            return array(VT_VARIANT, {});
+        } else if (VARTYPE vt = arrayType(word); vt != VT_EMPTY && typedArrayFollows()) {
+            return typedArray(vt);
+        } else if (is("String") && accept('(')) {
+            const LONG count = integer();
+            expect(',');
+            const std::wstring unit = text(expression());
+            expect(')');
+            std::wstring repeated;
+            for (LONG k = 0; k < count; ++k)
+                repeated += unit;
+            return makeString(repeated);
+        } else if (VARTYPE to = conversion(word); to != VT_EMPTY) {
+            expect('(');
+            v = converted(expression(), to);
+            expect(')');
+        } else if (auto found = vars_.find(word); found != vars_.end()) {
+            VariantCopy(&v, &found->second);
+        } else if (!is("Empty")) {
+            fail(word.empty() ? "value expected" : "unknown name " + word);
+        }
+        return v;
+    }
+    unique_variant number() {
+        const size_t start = i_;
+        if (peek('-')) ++i_;
+        while (i_ < s_.size() && (isdigit(static_cast<unsigned char>(s_[i_])) || s_[i_] == '.'))
+            ++i_;
+        const std::string digits(s_.substr(start, i_ - start));
+        unique_variant v;
+        v.vt = digits.find('.') == std::string::npos ? VT_I4 : VT_R8;
+        if (v.vt == VT_I4)
+            v.lVal = static_cast<LONG>(std::stoll(digits));
+        else
+            v.dblVal = std::stod(digits);
+        return v;
+    }
+    static VARTYPE conversion(const std::string& word) {
+        for (const TypeNames& t : kTypes)
+            if (t.conversion && _stricmp(word.c_str(), t.conversion) == 0) return t.vt;
+        return VT_EMPTY;
+    }
+    static VARTYPE arrayType(const std::string& word) {
+        for (const TypeNames& t : kTypes)
+            if (_wcsicmp(widen(word).c_str(), t.name) == 0 && t.vt != VT_DISPATCH && t.vt != VT_UNKNOWN &&
+                t.vt != VT_ERROR && t.vt != VT_CY)
+                return t.vt;
+        return VT_EMPTY;
+    }
+    // "Type()" or "Type(lower To upper": a typed array rather than a function call.
+    bool typedArrayFollows() {
+        const size_t save = i_;
+        bool array = accept('(') && (accept(')') || (integer(), acceptWord("To")));
+        i_ = save;
+        return array;
+    }
+    unique_variant typedArray(VARTYPE vt) {
+        expect('(');
+        if (accept(')')) {  // no bounds: a null array
+            unique_variant v;
+            v.vt = VT_ARRAY | vt;
+            v.parray = nullptr;
+            return v;
+        }
+        std::vector<SAFEARRAYBOUND> bounds;
+        do {
+            const LONG lower = integer();
+            if (!acceptWord("To")) fail("To expected");
+            bounds.push_back({ULONG(std::max(0L, integer() - lower + 1)), lower});
+        } while (accept(','));
+        expect(')');
+        return array(vt, bounds);
+    }
+    // Array(a, b) or, with bounds, [a|b]; elements are converted to the array's type.
+    unique_variant array(VARTYPE vt, std::vector<SAFEARRAYBOUND> bounds) {
+        const bool listed = bounds.empty();
+        std::vector<unique_variant> items;
+        expect(listed ? '(' : '[');
+        if (!accept(listed ? ')' : ']')) {
+            do
+                items.push_back(converted(expression(), vt));
+            while (accept(listed ? ',' : '|'));
+            expect(listed ? ')' : ']');
+        }
+        if (listed) bounds.push_back({ULONG(items.size()), 0});
+        unique_variant v;
+        v.vt = VT_ARRAY | vt;
+        v.parray = SafeArrayCreate(vt, UINT(bounds.size()), bounds.data());
+        ULONG count = 1;
+        for (const SAFEARRAYBOUND& b : bounds)
+            count *= b.cElements;
+        if (items.size() != count) fail("the bounds hold " + std::to_string(count) + " elements");
+        for (size_t k = 0; k < items.size(); ++k) {
+            char* slot = static_cast<char*>(v.parray->pvData) + k * v.parray->cbElements;
+            VARIANT raw = items[k].release();
+            if (vt == VT_VARIANT)
+                *reinterpret_cast<VARIANT*>(slot) = raw;
+            else
+                memcpy(slot, &raw.lVal, v.parray->cbElements);
+        }
+        return v;
+    }
+};
+
+// --- Calling -------------------------------------------------------------------------------
+
+struct Call {
+    std::string target, member, assignTo;
+    bool put = false;
+    std::vector<Argument> arguments;
+};
+
+// What a by-reference argument hands the member: the variable, as a Variant or typed.
+VARIANT reference(Argument& a) {
+    VARIANT ref;
+    ref.vt = VT_BYREF | (a.byRef == 1 ? VARTYPE(VT_VARIANT) : a.variable->vt);
+    ref.byref = a.byRef == 1 ? static_cast<void*>(a.variable) : &a.variable->lVal;
+    return ref;
+}
+
+std::wstring invokeLate(IDispatch* object, Call& call, unique_variant& result) {
+    std::vector<std::wstring> names{widen(call.member)};
+    for (const Argument& a : call.arguments)
+        if (!a.name.empty()) names.push_back(widen(a.name));
+    std::vector<LPOLESTR> nameTexts;
+    for (auto& n : names)
+        nameTexts.push_back(n.data());
+    std::vector<DISPID> ids(names.size()), namedIds;
+    HRESULT hr = object->GetIDsOfNames(IID_NULL, nameTexts.data(), UINT(ids.size()), LOCALE_USER_DEFAULT, ids.data());
+    if (FAILED(hr)) return hresultName(hr);
+    auto pass = [](Argument& a) {
+        if (a.byRef) return reference(a);
+        VARIANT v = a.value;
+        if (a.omitted) v.vt = VT_ERROR, v.scode = DISP_E_PARAMNOTFOUND;
+        return v;
+    };
+    std::vector<VARIANT> args;  // named ones first, then the positional ones last to first
+    for (Argument& a : call.arguments)
+        if (!a.name.empty()) args.push_back(pass(a)), namedIds.push_back(ids[namedIds.size() + 1]);
+    for (auto a = call.arguments.rbegin(); a != call.arguments.rend(); ++a)
+        if (a->name.empty()) args.push_back(pass(*a));
+    if (call.put) namedIds.insert(namedIds.begin(), DISPID_PROPERTYPUT);
+    DISPPARAMS params{args.data(), namedIds.data(), UINT(args.size()), UINT(namedIds.size())};
+    EXCEPINFO error{};
+    UINT argError = 0;
+    hr = object->Invoke(ids[0], IID_NULL, LOCALE_USER_DEFAULT,
+                        call.put ? DISPATCH_PROPERTYPUT : DISPATCH_METHOD | DISPATCH_PROPERTYGET, &params,
+                        call.put ? nullptr : &result, &error, &argError);
+    if (hr == DISP_E_EXCEPTION && error.pfnDeferredFillIn) error.pfnDeferredFillIn(&error);
+    const std::wstring out = hr == DISP_E_EXCEPTION ? showError(error.scode ? error.scode : 0x800A0000 | error.wCode,
+                                                                str(error.bstrSource), str(error.bstrDescription))
+                             : FAILED(hr) ? hresultName(hr)
+                                          : show(result);
+    SysFreeString(error.bstrSource);
+    SysFreeString(error.bstrDescription);
+    SysFreeString(error.bstrHelpFile);
+    return out;
+}
+
+// The vtable path: arguments converted to the parameters' declared types, as a compiled client
+// passes them, and the call made on the interface's slot.
+class EarlyCall {
+public:
+    std::wstring operator()(IDispatch* object, Call& call, unique_variant& result) {
+        ComPtr<ITypeInfo> dispatch, info;
+        HREFTYPE ref = 0;
+        TYPEATTR* attr = nullptr;
+        if (FAILED(object->GetTypeInfo(0, 0, dispatch.put())) || FAILED(dispatch->GetRefTypeOfImplType(-1, &ref)) ||
+            FAILED(dispatch->GetRefTypeInfo(ref, info.put())) || FAILED(info->GetTypeAttr(&attr)))
+            return L"no vtable interface";
+        const IID iid = attr->guid;
+        const WORD functions = attr->cFuncs;
+        info->ReleaseTypeAttr(attr);
+        ComPtr<IUnknown> itf;
+        if (FAILED(object->QueryInterface(iid, reinterpret_cast<void**>(itf.put())))) return L"E_NOINTERFACE";
+        for (WORD k = 0; k < functions; ++k) {
+            FUNCDESC* f = nullptr;
+            BSTR name = nullptr;
+            info->GetFuncDesc(k, &f);
+            info->GetDocumentation(f->memid, &name, nullptr, nullptr, nullptr);
+            const bool match = _wcsicmp(str(name).c_str(), widen(call.member).c_str()) == 0 &&
+                               (call.put ? f->invkind == INVOKE_PROPERTYPUT : f->invkind != INVOKE_PROPERTYPUT);
+            SysFreeString(name);
+            const std::wstring out = match ? callSlot(itf.get(), info.get(), f, call, result) : L"";
+            info->ReleaseFuncDesc(f);
+            if (match) return out;
+        }
+        return L"DISP_E_UNKNOWNNAME";
+    }
+
+private:
+    std::deque<unique_variant> slots_;  // grows without moving what the call points at
+
+    // The declared type of a parameter, and whether the member takes it by reference. An
+    // interface pointer is a value; a record is not something this runner passes.
+    static VARTYPE declared(ITypeInfo* info, const TYPEDESC& t, bool& byRef) {
+        if (t.vt == VT_PTR) {
+            const VARTYPE inner = declared(info, *t.lptdesc, byRef);
+            byRef = byRef || (inner != VT_DISPATCH && inner != VT_UNKNOWN) || t.lptdesc->vt == VT_PTR;
+            return inner;
+        }
+        bool ignored = false;
+        if (t.vt == VT_SAFEARRAY) return VT_ARRAY | declared(info, *t.lptdesc, ignored);
+        if (t.vt != VT_USERDEFINED) return t.vt;
+        ComPtr<ITypeInfo> user;
+        TYPEATTR* attr = nullptr;
+        if (FAILED(info->GetRefTypeInfo(t.hreftype, user.put())) || FAILED(user->GetTypeAttr(&attr))) return VT_EMPTY;
+        const TYPEKIND kind = attr->typekind;
+        const VARTYPE vt = kind == TKIND_ALIAS      ? declared(user.get(), attr->tdescAlias, byRef)
+                           : kind == TKIND_ENUM     ? VARTYPE(VT_I4)
+                           : kind == TKIND_DISPATCH ? VARTYPE(VT_DISPATCH)
+                           : kind == TKIND_RECORD   ? VARTYPE(VT_RECORD)
+                                                    : VARTYPE(VT_UNKNOWN);
+        user->ReleaseTypeAttr(attr);
+        return vt;
+    }
+
+    // A value converted to the declared type, kept for the call; false when it cannot be.
+    bool hold(VARIANT& from, VARTYPE vt, VARIANT*& held) {
+        unique_variant& to = slots_.emplace_back();
+        held = &to;
+        if (vt == VT_VARIANT || ((vt & VT_ARRAY) && (from.vt & VT_ARRAY)) ||
+            (from.vt == VT_DISPATCH && (vt == VT_DISPATCH || vt == VT_UNKNOWN)))
+            return SUCCEEDED(VariantCopy(&to, &from));  // a compiled client may pass any array: the member checks
+        if (vt & VT_ARRAY) return from.vt == VT_EMPTY && (to.vt = vt, to.parray = nullptr, true);
+        return SUCCEEDED(VariantChangeType(&to, &from, 0, vt));
+    }
+    static VARIANT address(void* p) {
+        VARIANT v;
+        v.vt = VT_UI8;
+        v.ullVal = reinterpret_cast<ULONGLONG>(p);
+        return v;
+    }
+
+    std::wstring callSlot(IUnknown* itf, ITypeInfo* info, FUNCDESC* f, Call& call, unique_variant& result) {
+        std::vector<Argument*> byPosition(f->cParams, nullptr);
+        std::vector<BSTR> names(f->cParams + 1);
+        UINT named = 0;
+        info->GetNames(f->memid, names.data(), UINT(names.size()), &named);
+        size_t next = 0;
+        for (Argument& a : call.arguments)
+            for (UINT k = 1; k <= UINT(f->cParams); ++k)
+                if (a.name.empty() ? k == next + 1
+                                   : k < named && _wcsicmp(str(names[k]).c_str(), widen(a.name).c_str()) == 0) {
+                    byPosition[k - 1] = &a;
+                    next += a.name.empty();
+                    break;
+                }
+        for (BSTR n : names)
+            SysFreeString(n);
+        std::vector<VARTYPE> types;
+        std::vector<VARIANT> values;
+        std::vector<std::pair<Argument*, VARIANT*>> writeBack;
+        VARIANT* retval = nullptr;
+        for (SHORT k = 0; k < f->cParams; ++k) {
+            const ELEMDESC& e = f->lprgelemdescParam[k];
+            bool pointer = false;
+            const VARTYPE vt = declared(info, e.tdesc, pointer);
+            if (vt == VT_RECORD) return L"records are called by hand";
+            Argument* a = byPosition[k];
+            VARIANT given;
+            VariantInit(&given);
+            if (e.paramdesc.wParamFlags & PARAMFLAG_FRETVAL) {
+                retval = &slots_.emplace_back();
+                retval->llVal = 0;
+                if (vt != VT_VARIANT) retval->vt = vt;
+                types.push_back(VT_UI8);
+                values.push_back(address(vt == VT_VARIANT ? static_cast<void*>(retval) : &retval->lVal));
+                continue;
+            }
+            if (a && !a->omitted)
+                given = a->byRef ? *a->variable : a->value;
+            else if (e.paramdesc.wParamFlags & PARAMFLAG_FHASDEFAULT)
+                given = e.paramdesc.pparamdescex->varDefaultValue;
+            else if (vt == VT_VARIANT)
+                given.vt = VT_ERROR, given.scode = DISP_E_PARAMNOTFOUND;
+            else if (!a)
+                return L"DISP_E_BADPARAMCOUNT";
+            VARIANT* held = nullptr;
+            if (a && a->byRef == 2 && pointer && a->variable->vt == vt) {
+                held = a->variable;  // the caller's typed variable itself
+            } else {
+                if (!hold(given, vt, held)) return L"DISP_E_TYPEMISMATCH";
+                if (a && a->byRef && pointer) writeBack.emplace_back(a, held);
+            }
+            const bool indirect = pointer || vt == VT_VARIANT;
+            values.push_back(indirect ? address(vt == VT_VARIANT ? static_cast<void*>(held) : &held->lVal) : *held);
+            types.push_back(!indirect && (vt == VT_R4 || vt == VT_R8) ? vt : VARTYPE(VT_UI8));
+        }
+        std::vector<VARIANT*> pointers;
+        for (VARIANT& v : values)
+            pointers.push_back(&v);
+        VARIANT hr;
+        VariantInit(&hr);
+        SetErrorInfo(0, nullptr);
+        const HRESULT called =
+            DispCallFunc(itf, f->oVft, CC_STDCALL, VT_ERROR, UINT(values.size()), types.data(), pointers.data(), &hr);
+        if (FAILED(called)) return L"DispCallFunc " + hresultName(called);
+        for (auto& [a, held] : writeBack)
+            VariantClear(a->variable), VariantCopy(a->variable, held);
+        if (FAILED(hr.scode)) return errorInfoText(hr.scode);
+        if (retval) VariantCopy(&result, retval);
+        return show(result);
+    }
+};
+
+}  // namespace
+
+// --- The runner ----------------------------------------------------------------------------
+
+struct Cases::Impl {
+    std::map<std::string, unique_variant> variables;
+    std::vector<std::pair<std::wstring, std::wstring>> masks;
+};
+
+Cases::Cases() : impl_(new Impl) {}
+Cases::~Cases() { delete impl_; }
+
+void Cases::let(const std::string& name, const std::wstring& text) {
+    VariantClear(&value(name));
+    value(name) = makeString(text).release();
+}
+void Cases::let(const std::string& name, LONG number) {
+    VariantClear(&value(name));
+    value(name).vt = VT_I4;
+    value(name).lVal = number;
+}
+void Cases::let(const std::string& name, IDispatch* object) {
+    VariantClear(&value(name));
+    value(name).vt = VT_DISPATCH;
+    value(name).pdispVal = object;
+    if (object) object->AddRef();
+}
+void Cases::letAddress(const std::string& name, const void* address) {
+    VariantClear(&value(name));
+    value(name).vt = sizeof(void*) == 8 ? VT_I8 : VT_I4;
+    value(name).llVal = reinterpret_cast<LONG_PTR>(address);
+}
+VARIANT& Cases::value(const std::string& name) { return impl_->variables[name]; }
+void Cases::mask(const std::wstring& text, const std::string& name) {
+    impl_->masks.emplace_back(text, L"%" + widen(name) + L"%");
+}
+
+ComPtr<IDispatch> Cases::object(const std::string& name) {
+    if (!impl_->variables.count(name)) let(name, createByProgId<IDispatch>(widen("LARKLIB8." + name).c_str()).get());
+    const VARIANT& v = value(name);
+    return v.vt == VT_DISPATCH ? ComPtr<IDispatch>(v.pdispVal) : ComPtr<IDispatch>();
+}
+
+std::wstring Cases::outcome(std::string_view line, Binding binding) {
+    try {
+        // [name =] Target.Member arguments   or   Target.Member = value
+        Call call;
+        const size_t dot = line.find('.');
+        if (dot == std::string_view::npos) return L"no Target.Member in the line";
+        std::string_view head = line.substr(0, dot), rest = line.substr(dot + 1);
+        if (const size_t eq = head.find('='); eq != std::string_view::npos) {
+            call.assignTo = std::string(head.substr(0, head.find_last_not_of(' ', eq - 1) + 1));
+            head = head.substr(eq + 1);
+        }
+        call.target = std::string(head.substr(head.find_first_not_of(' ')));
+        const size_t end = std::min(rest.find(' '), rest.size());
+        call.member = std::string(rest.substr(0, end));
+        rest = rest.substr(end);
+        const size_t first = rest.find_first_not_of(' ');
+        if (first != std::string_view::npos && rest[first] == '=') call.put = true, rest = rest.substr(first + 1);
+        call.arguments = Reader(rest, impl_->variables).arguments();
+        for (Argument& a : call.arguments)
+            if (a.byRef && !a.variable) a.variable = &a.value;
+        ComPtr<IDispatch> target = object(call.target);
+        if (!target) return widen(call.target) + L" is not an object";
+        unique_variant result;
+        std::wstring out =
+            binding == Binding::late ? invokeLate(target.get(), call, result) : EarlyCall()(target.get(), call, result);
+        if (!call.assignTo.empty()) impl_->variables[call.assignTo] = std::move(result);
+        for (const Argument& a : call.arguments)
+            if (a.byRef) out += L"; " + show(*a.variable);
+        for (const auto& [text, name] : impl_->masks)
+            for (size_t at; !text.empty() && (at = out.find(text)) != std::wstring::npos;)
+                out.replace(at, text.size(), name);
+        return out;
+    } catch (const std::exception& e) {
+        return L"bad case: " + widen(e.what());
+    }
+}
+
+void Cases::run(std::string_view table) {
+    while (!table.empty()) {
+        const size_t end = std::min(table.find('\n'), table.size());
+        std::string_view line = table.substr(0, end);
+        table = table.substr(std::min(end + 1, table.size()));
+        const size_t start = line.find_first_not_of(' ');
+        if (start == std::string_view::npos || line[start] == '#') continue;
+        line = line.substr(start);
+        const size_t arrow = line.rfind(" => ");
+        if (arrow == std::string_view::npos) {
+            ADD_FAILURE() << "no \" => \" in the case: " << line;
+            continue;
+        }
+        std::string_view call = line.substr(0, arrow);
+        std::vector<Binding> bindings{Binding::late};
+        if (call.rfind("both ", 0) == 0)
+            bindings.push_back(Binding::early), call.remove_prefix(5);
+        else if (call.rfind("early ", 0) == 0)
+            bindings = {Binding::early}, call.remove_prefix(6);
+        for (Binding b : bindings)
+            if (const std::wstring got = outcome(call, b); got != widen(line.substr(arrow + 4)))
+                ADD_FAILURE() << (b == Binding::late ? "late" : "early") << " case: " << line
+                              << "\n    got: " << std::string(got.begin(), got.end());
+    }
+}
+
+// --- Platform fixtures -------------------------------------------------------------------
+
+std::wstring temporaryFolder() {
+    std::wstring folder = fs::temp_directory_path().wstring();
+    while (!folder.empty() && folder.back() == L'\\')
+        folder.pop_back();
+    return folder + L'\\';
+}
+
+Sandbox::Sandbox() {
+    static int count = 0;
+    root_ =
+        temporaryFolder() + L"lark files " + std::to_wstring(GetCurrentProcessId()) + L"." + std::to_wstring(++count);
+    fs::create_directory(root_);
+}
+Sandbox::~Sandbox() {
+    std::error_code error;
+    for (const auto& entry : fs::recursive_directory_iterator(root_, error))
+        SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
+    fs::remove_all(root_, error);
+}
+void Sandbox::make(std::initializer_list<std::wstring> entries) const {
+    for (const std::wstring& e : entries)
+        e.back() == L'\\' ? (void)fs::create_directories(path(e)) : file(e, "x");
+}
+void Sandbox::file(const std::wstring& relative, const std::string& contents) const {
+    fs::create_directories(fs::path(path(relative)).parent_path());
+    writeBytes(path(relative), contents);
+}
+bool Sandbox::exists(const std::wstring& relative) const { return fs::exists(fs::path(path(relative))); }
+std::string Sandbox::read(const std::wstring& relative) const { return bytesOf(path(relative)); }
+std::wstring Sandbox::listing() const {
+    std::set<std::wstring> names;
+    std::error_code error;
+    for (const auto& entry : fs::recursive_directory_iterator(root_, error))
+        names.insert(fs::relative(entry.path(), root_).wstring() + (entry.is_directory() ? L"\\" : L""));
+    std::wstring out;
+    for (const std::wstring& name : names)
+        out += (out.empty() ? L"" : L"|") + name;
+    return out;
+}
+
+RegistryBranch::RegistryBranch(const std::wstring& name) : path_(L"Software\\LarkLib8Tests\\" + name) {
+    RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
+}
+RegistryBranch::~RegistryBranch() {
+    RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\LarkLib8Tests");  // only when no other branch is left
+}
+
+MessageBoxAnswerer::MessageBoxAnswerer(std::wstring title, std::function<void(HWND)> answer)
+    : title_(std::move(title)), answer_(std::move(answer)), thread_([this] {
+          for (HWND last = nullptr; !stop_; Sleep(20)) {
+              HWND box = FindWindowW(L"#32770", title_.c_str());
+              if (box && box != last && IsWindowVisible(box)) ++seen_, answer_(last = box);
+          }
+      }) {}
+MessageBoxAnswerer::~MessageBoxAnswerer() {
+    stop_ = true;
+    thread_.join();
+}
+std::wstring messageText(HWND box) {
+    wchar_t text[1024] = {};
+    GetDlgItemTextW(box, 0xFFFF, text, 1024);
+    return text;
+}
+void press(HWND box, int button) { PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0); }
+
+std::string bytesOf(const std::wstring& path) {
+    std::ifstream in(fs::path(path), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+void writeBytes(const std::wstring& path, const std::string& bytes) {
+    std::ofstream(fs::path(path), std::ios::binary) << bytes;
+}
+
+}  // namespace lark::test
