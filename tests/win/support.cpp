@@ -29,12 +29,13 @@ struct TypeNames {
     const wchar_t* name;
     const char* conversion;  // the VBScript function that makes one
 };
+// clang-format off
 constexpr TypeNames kTypes[] = {
-    {VT_I2, L"Integer", "CInt"},       {VT_I4, L"Long", "CLng"},          {VT_I8, L"LongLong", "CLngLng"},
-    {VT_UI1, L"Byte", "CByte"},        {VT_R4, L"Single", "CSng"},        {VT_R8, L"Double", "CDbl"},
-    {VT_CY, L"Currency", "CCur"},      {VT_DATE, L"Date", "CDate"},       {VT_BSTR, L"String", "CStr"},
-    {VT_BOOL, L"Boolean", "CBool"},    {VT_VARIANT, L"Variant", nullptr}, {VT_DISPATCH, L"Object", nullptr},
-    {VT_UNKNOWN, L"Unknown", nullptr}, {VT_ERROR, L"Error", nullptr}};
+    {VT_I2, L"Integer", "CInt"}, {VT_I4, L"Long", "CLng"}, {VT_I8, L"LongLong", "CLngLng"}, {VT_UI1, L"Byte", "CByte"},
+    {VT_R4, L"Single", "CSng"}, {VT_R8, L"Double", "CDbl"}, {VT_CY, L"Currency", "CCur"}, {VT_DATE, L"Date", "CDate"},
+    {VT_BSTR, L"String", "CStr"}, {VT_BOOL, L"Boolean", "CBool"}, {VT_VARIANT, L"Variant", nullptr},
+    {VT_DISPATCH, L"Object", nullptr}, {VT_UNKNOWN, L"Unknown", nullptr}, {VT_ERROR, L"Error", nullptr}};
+// clang-format on
 
 const wchar_t* typeName(VARTYPE vt) {
     for (const TypeNames& t : kTypes)
@@ -166,22 +167,16 @@ std::wstring show(const VARIANT& value) {
 namespace {
 
 std::wstring hresultName(HRESULT hr) {
-    static const std::pair<HRESULT, const wchar_t*> names[] = {{DISP_E_TYPEMISMATCH, L"DISP_E_TYPEMISMATCH"},
-                                                               {DISP_E_UNKNOWNNAME, L"DISP_E_UNKNOWNNAME"},
-                                                               {DISP_E_MEMBERNOTFOUND, L"DISP_E_MEMBERNOTFOUND"},
-                                                               {DISP_E_BADPARAMCOUNT, L"DISP_E_BADPARAMCOUNT"},
-                                                               {DISP_E_PARAMNOTOPTIONAL, L"DISP_E_PARAMNOTOPTIONAL"},
-                                                               {DISP_E_BADVARTYPE, L"DISP_E_BADVARTYPE"},
-                                                               {DISP_E_OVERFLOW, L"DISP_E_OVERFLOW"},
-                                                               {DISP_E_NONAMEDARGS, L"DISP_E_NONAMEDARGS"},
-                                                               {DISP_E_PARAMNOTFOUND, L"DISP_E_PARAMNOTFOUND"},
-                                                               {DISP_E_BADINDEX, L"DISP_E_BADINDEX"},
-                                                               {E_POINTER, L"E_POINTER"},
-                                                               {E_INVALIDARG, L"E_INVALIDARG"},
-                                                               {E_NOTIMPL, L"E_NOTIMPL"},
-                                                               {E_FAIL, L"E_FAIL"},
-                                                               {E_OUTOFMEMORY, L"E_OUTOFMEMORY"},
-                                                               {E_NOINTERFACE, L"E_NOINTERFACE"}};
+    // clang-format off
+    static const std::pair<HRESULT, const wchar_t*> names[] = {
+        {DISP_E_TYPEMISMATCH, L"DISP_E_TYPEMISMATCH"}, {DISP_E_UNKNOWNNAME, L"DISP_E_UNKNOWNNAME"},
+        {DISP_E_MEMBERNOTFOUND, L"DISP_E_MEMBERNOTFOUND"}, {DISP_E_BADPARAMCOUNT, L"DISP_E_BADPARAMCOUNT"},
+        {DISP_E_PARAMNOTOPTIONAL, L"DISP_E_PARAMNOTOPTIONAL"}, {DISP_E_BADVARTYPE, L"DISP_E_BADVARTYPE"},
+        {DISP_E_OVERFLOW, L"DISP_E_OVERFLOW"}, {DISP_E_NONAMEDARGS, L"DISP_E_NONAMEDARGS"},
+        {DISP_E_PARAMNOTFOUND, L"DISP_E_PARAMNOTFOUND"}, {DISP_E_BADINDEX, L"DISP_E_BADINDEX"},
+        {E_POINTER, L"E_POINTER"}, {E_INVALIDARG, L"E_INVALIDARG"}, {E_NOTIMPL, L"E_NOTIMPL"}, {E_FAIL, L"E_FAIL"},
+        {E_OUTOFMEMORY, L"E_OUTOFMEMORY"}, {E_NOINTERFACE, L"E_NOINTERFACE"}};
+    // clang-format on
     for (const auto& [code, name] : names)
         if (code == hr) return name;
     wchar_t text[24];
@@ -191,19 +186,14 @@ std::wstring hresultName(HRESULT hr) {
 
 // "error N Source", with the description when it is not the one clients know for the number.
 std::wstring showError(HRESULT hr, const std::wstring& source, const std::wstring& description) {
+    // clang-format off
     static const std::map<long, std::wstring> standard = {
-        {5, L"Invalid procedure call or argument"},
-        {6, L"Overflow"},
-        {7, L"Out of memory"},
-        {9, L"Subscript out of range"},
-        {13, L"Type mismatch"},
-        {52, L"Bad file name or number"},
-        {53, L"File not found"},
-        {58, L"File already exists"},
-        {75, L"Path/File access error"},
-        {76, L"Path not found"},
-        {91, L"Object variable or With block variable not set"},
+        {5, L"Invalid procedure call or argument"}, {6, L"Overflow"}, {7, L"Out of memory"},
+        {9, L"Subscript out of range"}, {13, L"Type mismatch"}, {52, L"Bad file name or number"},
+        {53, L"File not found"}, {58, L"File already exists"}, {75, L"Path/File access error"},
+        {76, L"Path not found"}, {91, L"Object variable or With block variable not set"},
         {457, L"This key is already associated with an element of this collection"}};
+    // clang-format on
     if (HRESULT_FACILITY(hr) != FACILITY_CONTROL) return hresultName(hr);
     const long number = HRESULT_CODE(hr);
     const auto known = standard.find(number);
