@@ -465,7 +465,7 @@ private:
 
 struct Call {
     std::string target, member, assignTo;
-    bool put = false;
+    bool put = false, get = false;
     std::vector<Argument> arguments;
 };
 
@@ -503,8 +503,10 @@ std::wstring invokeLate(IDispatch* object, Call& call, unique_variant& result) {
     EXCEPINFO error{};
     UINT argError = 0;
     hr = object->Invoke(ids[0], IID_NULL, LOCALE_USER_DEFAULT,
-                        call.put ? DISPATCH_PROPERTYPUT : DISPATCH_METHOD | DISPATCH_PROPERTYGET, &params,
-                        call.put ? nullptr : &result, &error, &argError);
+                        call.put   ? DISPATCH_PROPERTYPUT
+                        : call.get ? DISPATCH_PROPERTYGET
+                                   : DISPATCH_METHOD | DISPATCH_PROPERTYGET,
+                        &params, call.put ? nullptr : &result, &error, &argError);
     if (hr == DISP_E_EXCEPTION && error.pfnDeferredFillIn) error.pfnDeferredFillIn(&error);
     const std::wstring out = hr == DISP_E_EXCEPTION ? showError(error.scode ? error.scode : 0x800A0000 | error.wCode,
                                                                 str(error.bstrSource), str(error.bstrDescription))
@@ -724,13 +726,14 @@ std::wstring Cases::outcome(std::string_view line, Binding binding) {
         const size_t first = rest.find_first_not_of(' ');
         if (first != std::string_view::npos && rest[first] == '=') call.put = true, rest = rest.substr(first + 1);
         call.arguments = Reader(rest, impl_->variables).arguments();
+        call.get = binding == Binding::get;
         for (Argument& a : call.arguments)
             if (a.byRef && !a.variable) a.variable = &a.value;
         ComPtr<IDispatch> target = object(call.target);
         if (!target) return widen(call.target) + L" is not an object";
         unique_variant result;
-        std::wstring out =
-            binding == Binding::late ? invokeLate(target.get(), call, result) : EarlyCall()(target.get(), call, result);
+        std::wstring out = binding == Binding::early ? EarlyCall()(target.get(), call, result)
+                                                     : invokeLate(target.get(), call, result);
         if (!call.assignTo.empty()) impl_->variables[call.assignTo] = std::move(result);
         for (const Argument& a : call.arguments)
             if (a.byRef) out += L"; " + show(*a.variable);
@@ -762,9 +765,11 @@ void Cases::run(std::string_view table) {
             bindings.push_back(Binding::early), call.remove_prefix(5);
         else if (call.rfind("early ", 0) == 0)
             bindings = {Binding::early}, call.remove_prefix(6);
+        else if (call.rfind("get ", 0) == 0)
+            bindings = {Binding::get}, call.remove_prefix(4);
         for (Binding b : bindings)
             if (const std::wstring got = outcome(call, b); got != widen(line.substr(arrow + 4)))
-                ADD_FAILURE() << (b == Binding::late ? "late" : "early") << " case: " << line
+                ADD_FAILURE() << (b == Binding::early ? "early" : "late") << " case: " << line
                               << "\n    got: " << std::string(got.begin(), got.end());
     }
 }

@@ -4,7 +4,8 @@
 // A case is one line:   [both|early] [name =] Target.Member arguments => outcome
 // Target is a variable of the runner or a class, created as LARKLIB8.<Target> on first use;
 // "late" calls go through IDispatch::Invoke, "early" ones through the interface's vtable slot,
-// "both" makes both and expects the same outcome.
+// "both" makes both and expects the same outcome; "get" reads the member as a property only, as
+// VB6 and JScript read `obj.Member`.
 // Arguments are written as in a VBScript call: 'text' ('' for a quote), 1 (Long), 2.5, True,
 // Empty, Null, Nothing, vbNullString, Missing or nothing between commas (omitted), Name:=value,
 // @value (a Variant variable by reference, as scripts pass them; @name passes the runner's own
@@ -43,7 +44,7 @@ std::wstring widen(std::string_view utf8);
 // A value as the cases show it.
 std::wstring show(const VARIANT& value);
 
-enum class Binding { late, early };
+enum class Binding { late, early, get };
 
 class Cases {
 public:

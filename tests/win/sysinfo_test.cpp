@@ -79,7 +79,7 @@ CVersion.Company                   => 'LARKLIB8 developers'
 // Wine reports NT 6.1 to a 64-bit process, which is never under WOW64; the tests run as root.
 TEST(Deploy, AnswersForThisSystem) {
     Cases().run(R"(
-CDeploy2.IsWindowsXP               => Boolean True
+get CDeploy2.IsWindowsXP           => Boolean True
 CDeploy2.IsWindows200x             => Boolean True
 CDeploy2.IsWindows9x               => Boolean False
 CDeploy2.IsWindows98               => Boolean False
