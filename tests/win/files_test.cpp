@@ -132,6 +132,7 @@ CServicesFileIO2.RenameWithDate S & '\app.log'                            => Boo
 CServicesFileIO2.RenameWithDate S & '\x.log'                              => Boolean True
 CServicesFileInfo2.FileExists 'file:///' & S & '/My%20Folder/b%20c.txt'   => Boolean True
 CServicesFileInfo2.DirectoryExists S & '\a.txt'                           => Boolean False
+CServicesFileInfo2.FileExists 'C:\'                                        => Boolean True
 CServicesFileInfo2.GetDateLastModified S & '\a.*'                         => Date 12/4/2026 3:30:12 PM
 CServicesFileInfo2.GetItemFromINIFile 'first', 'KEY', 'dflt', S & '\app.ini'   => 'value one'
 CServicesFileInfo2.VerifyFileWriteAccess S & '\new.txt'                   => Boolean True
