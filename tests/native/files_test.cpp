@@ -1,0 +1,190 @@
+// The path-name, naming and safety rules of the file classes, row by row. Units above 127 whose low
+// byte is a separator, a dot or a letter show which rules compare low bytes and which whole units.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "files/file_operations.hpp"
+#include "files/path_names.hpp"
+#include "files/unique_names.hpp"
+#include "support.hpp"
+
+using namespace lark::files;
+using lark::test::show;
+using std::u16string;
+using Rows = std::initializer_list<std::pair<u16string, u16string>>;
+
+namespace {
+
+// Bytes as Latin-1, except 0x80, which stands for a code page with the euro sign there.
+std::optional<char16_t> latin1(uint8_t byte) { return byte == 0x80 ? u'\x20AC' : char16_t(byte); }
+// A code page without a single character for the bytes from 0x80 up (lone DBCS lead bytes).
+std::optional<char16_t> asciiOnly(uint8_t byte) { return byte < 0x80 ? std::optional<char16_t>(byte) : std::nullopt; }
+
+u16string nul(const char16_t* text, size_t length) { return u16string(text, length); }
+u16string repeat(size_t count, char16_t unit) { return u16string(count, unit); }
+
+template <class Rule>
+void expectRows(const char* rule, Rule apply, Rows rows) {
+    for (const auto& [in, out] : rows)
+        EXPECT_EQ(u16string(apply(in)), out) << rule << '(' << show(in) << ')';
+}
+
+// U+015C has the low byte of a backslash, U+012E that of a dot, U+013A that of a colon; U+20AC is
+// above 255, where the searches from the end give up.
+TEST(PathNames, SplittingAndJoining) {
+    // clang-format off
+    expectRows("AppendPathSeparator", AppendPathSeparator, {{u"", u"\\"}, {u"C:\\a/", u"C:\\a/\\"}, {u"C:\\a\\", u"C:\\a\\"}});
+    expectRows("FileNameFromPath", FileNameFromPath, {{u"C:\\a\\", u""}, {u"a.txt", u""}, {u"C:/x\\b", u"b"},
+        {u"C:\\a\u015Cb", u"a\u015Cb"}, {repeat(5, 0), u""}});
+    expectRows("PathFromFullPath", PathFromFullPath, {{u"C:\\a\\b.txt", u"C:\\a\\"}, {u"b.txt", u""}, {u"\\", u"\\"},
+        {u"C:/a/b", u""}});
+    expectRows("PathWithoutExtension", PathWithoutExtension, {{u"C:\\a.b\\c", u"C:\\a.b\\c"}, {u"C:\\a\\c.txt", u"C:\\a\\c"},
+        {u"b.tar.gz", u"b.tar"}, {u"C:\\a\\.profile", u"C:\\a\\"}, {u"a\u012Eb", u"a\u012Eb"}});
+    expectRows("ExtensionFromPath", ExtensionFromPath, {{u"C:\\a\\b.txt", u".txt"}, {u"C:\\a.b\\c", u""}, {u"C:\\a\\b.", u"."},
+        {u"C:\\a.b\\", u""}});
+    expectRows("GetParentFolder", GetParentFolder, {{u"C:\\a\\b", u"C:\\a"}, {u"C:\\a", u"C:"}, {u"C:\\a\\b\\", u"C:\\a\\"},
+        {u"C:\\", u""}, {u"readme.txt", u""}, {u"", u""}, {u"\\\\", u"\\"}, {u"C:/a\\b", u"C:/a"}, {u"C:\\a\\\x20AC", u""},
+        {u"C:\\a\\\x20AC\\", u""}, {u"C:\\\x20AC\\b", u"C:\\\x20AC"}, {u"C:\\a\\\x00FF", u"C:\\a"}});
+    expectRows("GetBaseName", GetBaseName, {{u"C:\\a\\b.tar.gz", u"b.tar"}, {u"C:\\a\\b.c\\", u"C:\\a\\b"},
+        {u"C:\\a.b\\c\\", u"C:\\a.b\\c"}, {u"readme.txt", u""}, {u"C:\\a\\.txt", u""}, {u"\\", u""},
+        {u"C:\\a\\b\x20AC.txt", u""}, {u"C:\\a\\\x20AC\\", u"C:\\a\\\x20AC"}});
+    expectRows("GetDriveName", GetDriveName, {{u"C:\\x", u"C"}, {u"c:", u"c"}, {u"\\\\server\\share", u""}, {u"a\\b:c", u""},
+        {u"C", u""}, {u"x\x013A", u"x"}});
+    expectRows("BeforeFirstNul", BeforeFirstNul, {{nul(u"ab\x0100\0c", 5), u"ab\x0100"}, {u"abc", u"abc"}});
+    expectRows("BeforeFirstLowNul", BeforeFirstLowNul, {{u"ab\u0100c", u"ab"}, {u"abc", u"abc"}});
+    const std::tuple<Units, Units, Units> joins[] = {{u"C:\\a", u"b", u"C:\\a\\b\\"}, {u"C:\\a\\", u"\\b", u"C:\\a\\b\\"},
+        {u"C:\\a", u"", u"C:\\a\\"}, {u"", u"/b", u"\\b\\"}, {u"C:/a/", u"/b/", u"C:/a/b/"}, {u"C:\\a", u"\\\\b", u"C:\\a\\\\b\\"}};
+    // clang-format on
+    for (const auto& [path, folder, joined] : joins)
+        EXPECT_EQ(ConcatenatePath(path, folder), joined) << show(path);
+    EXPECT_EQ(lark::test::raised([] { GetParentFolder(u"\\"); }).number, 5);  // a lone separator asks for start 0
+    for (auto [path, yes] : {std::pair{u"C:\\", true}, {u"C:/", false}, {u"", false}})
+        EXPECT_EQ(EndsWithSeparator(path), yes);
+    EXPECT_TRUE(HasShortNameMarker(u"C:\\PROGRA~1"));
+    EXPECT_FALSE(HasShortNameMarker(u"C:\\x\x017E"));  // U+017E only has the low byte of '~'
+    const u16string roots = nul(u"A:\\\0C:\\\0\0\0", 10);
+    for (auto [path, found] :
+         {std::pair{u"c:\\", true}, {u"C", true}, {u"D", false}, {u"C:\\Windows", false}, {u"", false}})
+        EXPECT_EQ(DriveListContains(roots, path), found) << show(path);
+}
+
+TEST(PathNames, PercentDecodingAndUrls) {
+    // clang-format off
+    expectRows("decode", [](Units s) { return FixURISpecialCharacters(s, latin1); }, {{u"a%20b%41", u"a bA"},
+        {u"%20a%20", u"%20a%20"}, {u"a%2541", u"aA"}, {u"a%252541", u"aA"}, {u"a%25zz", nul(u"a\0", 2)},  // '%' first
+        {u"a%zz", nul(u"a\0", 2)}, {u"a%4zz", nul(u"a\x04z", 3)}, {u"a%", nul(u"a\0", 2)}, {u"a%F", u"a\x0F"},
+        {u"a%aB", u"a\xAB"}, {u"a%80", u"a\x20AC"}, {u"a%20%20b", u"a  b"}, {u"", u""}, {nul(u"\0%41", 4), nul(u"\0A", 2)},
+        {u"x\u012541", u"x\u012541"}, {u"x%" + repeat(20000, u'%'), u'x' + repeat(6667, 0)}});
+    expectRows("FixFileProtocol", [](Units url) { return FixFileProtocol(url, latin1).value_or(u"-"); },
+        {{u"FILE:///C:/My%20Files/a.txt", u"C:\\My Files\\a.txt"}, {u"file://server/share", u"server\\share"},
+        {u"file:////x", u"\\x"}, {u"file://", u""}, {u"file:/x", u"-"}, {u"x file://y", u"-"}, {u"fil\u0165://y", u"y"}});
+    // clang-format on
+    // A byte without a character stops the decoding; the text so far is the result.
+    EXPECT_EQ(FixURISpecialCharacters(u"a%20b%E9c%20", asciiOnly), u"a b%E9c%20");
+    EXPECT_EQ(FixURISpecialCharacters(u"a%25FF", asciiOnly), u"a%FF");
+    EXPECT_EQ(FixURIPath(u"a%2Fb/c", latin1), u"a/b\\c");                      // slashes are replaced first
+    EXPECT_EQ(FixURIPath(repeat(32000, u'/'), latin1), repeat(32000, u'\\'));  // beyond lrkReplaceChar's limit
+}
+
+TEST(PathNames, ValidAndRepairedFileNames) {
+    // Each of the 18 by its low byte, whole or under a high byte (U+013A, U+0100 and U+3000).
+    // clang-format off
+    for (auto [name, valid] : std::initializer_list<std::pair<u16string, bool>>{{u" a b ", true}, {repeat(259, u'n'), true},
+             {u"\u001Fa", true}, {u"a\x0141\x00E9", true}, {u"", false}, {repeat(260, u'n'), false}, {nul(u"a\0b", 3), false},
+             {u"a\x0100", false}, {u"a\x3000", false}, {u"a\x013A", false}})
+        EXPECT_EQ(IsValidFileName(name), valid) << show(name);
+    for (char16_t bad : u16string(u"\\/:*?\"<>|\r\n\t\v\f\b", 15)) EXPECT_FALSE(IsValidFileName(u16string(u"ab") + bad)) << int(bad);
+    expectRows("RepairFileName", RepairFileName, {{u"  a:b  ", u"a_b"}, {u"   ", u"_"}, {u"", u"_"},
+        {u"\\/:*?\"<>|", u"_________"}, {nul(u"a\0b\u001Fc\r\n\t\v\f\b", 11), u"a_b_c______"},
+        {u"a\x8000\uFFFFb", u"a__b"}, {u"a\x7FFF\x0100", u"a\x7FFF\x0100"},  // signed codes below 32, exact units only
+        {u"\t a \n", u"_ a _"}, {u"  " + repeat(300, u'n'), repeat(259, u'n')}, {repeat(32000, u':'), repeat(259, u'_')}});
+    // clang-format on
+}
+
+TEST(PathNames, DisplayForms) {
+    const u16string favorites = u"C:\\u\\Favorites\\", documents = u"C:\\u\\Documents\\", desktop = u"C:\\u\\Desktop\\",
+                    temporary = u"C:\\u\\AppData\\Local\\Temp\\";
+    const DisplayFolders folders{favorites, documents, desktop, temporary};
+    // clang-format off
+    expectRows("BeautifyPath", [&](Units p) { return BeautifyPath(p, folders); }, {{documents + u"a\\b", u"My Documents\\a\\b"},
+        {u"c:\\U\\documents", u"My Documents"}, {favorites + u"x.url", u"Favorites\\x.url"}, {u"C:\\u\\Desktop", u"Desktop"},
+        {temporary + u"t\\x\\", u"Temporary\\t\\x"}, {temporary, u"Temporary"}, {u"D:\\x\\", u"D:\\x"},
+        {u"C:\\u\\Documents2", u"C:\\u\\Documents2"}, {u"\\", u""}});
+    expectRows("UnBeautifyPath", [&](Units p) { return UnBeautifyPath(p, folders); }, {{u"my documents\\a", documents + u"a"},
+        {u"Documents\\a", documents + u"a"}, {u"DESKTOP\\", desktop}, {u"temporary", temporary},
+        {u"Favorites\\x\\y", favorites + u"x\\y"}, {u"x\\Desktop", u"x\\Desktop"}, {u"\\", u"\\"},
+        {u"D\x0145sktop", u"D\x0145sktop"}});  // not a low-byte comparison
+    // clang-format on
+    // Favorites is tested first even where it lies inside Documents; unknown folders match nothing.
+    EXPECT_EQ(BeautifyPath(documents + u"F\\f", {documents + u"F\\", documents, desktop, temporary}), u"Favorites\\f");
+    EXPECT_EQ(BeautifyPath(u"C:\\x", DisplayFolders{}), u"C:\\x");
+}
+
+TEST(UniqueNames, NumberedAndRandomNames) {
+    // base, where the counter goes (before the first dot of the last component), the third variant
+    // clang-format off
+    const std::tuple<Units, int32_t, Units> bases[] = {{u"C:\\t\\r.tar.gz", 7, u"C:\\t\\r3.tar.gz"},
+        {u"C:\\a.b\\c", 0, u"C:\\a.b\\c3"}, {u"\\n.txt", 0, u"\\n.txt3"}, {u"C:\\t\\", 0, u"C:\\t\\3"},
+        {u"C:\\t\\.p", 6, u"C:\\t\\3.p"}, {u"n.txt", 0, u"n.txt3"}};
+    // clang-format on
+    for (const auto& [base, point, third] : bases) {
+        EXPECT_EQ(NumberInsertionPoint(base), point) << show(base);
+        EXPECT_EQ(NumberedVariant(base, point, 3), third);
+    }
+    std::set<u16string> taken = {u"C:\\b.txt", u"C:\\b1.txt", u"C:\\b3.txt"};
+    const auto exists = [&](const u16string& path) { return taken.count(path) != 0; };
+    EXPECT_EQ(UniqueFilePath(u"C:\\free.txt", exists), u"C:\\free.txt");
+    EXPECT_EQ(UniqueFilePath(u"C:\\b.txt", exists), u"C:\\b2.txt");
+    for (int n = 2; n <= 298; ++n)
+        taken.insert(NumberedVariant(u"C:\\b.txt", 5, n));
+    EXPECT_EQ(UniqueFilePath(u"C:\\b.txt", exists), u"C:\\b299.txt");
+    taken.insert(u"C:\\b299.txt");
+    const lark::Error e = lark::test::raised([&] { UniqueFilePath(u"C:\\b.txt", exists); });
+    EXPECT_EQ(std::pair(e.number, e.description), std::pair(99, u16string()));
+    // r * 65536 rounded half to even, 4 digits at least (rounding up past FFFF keeps all 5).
+    for (auto [r, hex] : {std::pair{0.0, u"0000"},
+                          {0x4F0A / 65536.0, u"4F0A"},
+                          {2.5 / 65536, u"0002"},
+                          {3.5 / 65536, u"0004"},
+                          {0.99999999, u"10000"}})
+        EXPECT_EQ(RandomHexDigits(r), hex) << r;
+    EXPECT_EQ(RandomTemporaryName(0x4F0A / 65536.0, u"txt"), u"~RD4F0Atxt");  // the extension as given
+    PseudoRandom a, b, c;
+    a.seed(12345), b.seed(12345), c.seed(54321);
+    std::set<u16string> names;
+    for (int i = 0; i < 1000; ++i) {
+        const double r = a.next();
+        ASSERT_TRUE(r >= 0.0 && r < 1.0 && r == b.next()) << r << ": the same seed gives the same numbers";
+        names.insert(RandomHexDigits(r));
+    }
+    EXPECT_GT(names.size(), 950u) << "a thousand draws give almost as many names";
+    EXPECT_NE(a.next(), c.next());
+}
+
+TEST(FileOperationRules, StampedNamesAndWhatADeletingMemberMayActOn) {
+    EXPECT_EQ(DateStamp(4, u"Dec", 2026) + TimeStamp(0, 5, 9), u"04Dec2026000509");
+    const auto contains = [](Units text, Units part) { return text.find(part) != Units::npos; };
+    // A name that holds the stamp already is its own first candidate; only the file name counts.
+    // clang-format off
+    expectRows("DateStampedName", [&](Units path) { return DateStampedName(path, u"04Dec2026", contains); },
+        {{u"C:\\l\\a.log", u"C:\\l\\a_04Dec2026.log"}, {u"C:\\l.d\\a", u"C:\\l.d\\a_04Dec2026"},
+        {u"C:\\l\\a_04Dec2026.log", u"C:\\l\\a_04Dec2026.log"}, {u"C:\\04Dec2026\\a", u"C:\\04Dec2026\\a_04Dec2026"}});
+    EXPECT_EQ(TimeStampedName(u"C:\\l\\a_04Dec2026.log", u"153012"), u"C:\\l\\a_04Dec2026_153012.log");
+    for (auto [path, fine] : std::initializer_list<std::pair<u16string, bool>>{{u"C:\\a", true}, {u"c:\\a\\b.txt", true},
+             {u"\\\\server\\share\\x", true}, {u"C:\\.profile", true}, {u"C:\\" + repeat(256, u'a'), true}, {u"", false},
+             {u"C:\\", false}, {u"C:a", false}, {u"\\a", false}, {u"C:\\\\\\", false}, {u"C:\\.", false}, {u"C:\\..\\", false},
+             {u"C:\\*.*", false}, {u"C:\\a\\b?", false}, {u"\\\\server\\share", false}, {u"\\\\server\\share\\", false},
+             {u"\\\\\\share\\x", false}, {u"\\\\server\\\\x", false}, {u"C:/a", false}, {u"C:\\" + repeat(257, u'a'), false}})
+        EXPECT_EQ(NamesOneEntryBelowRoot(path), fine) << show(path);
+    for (auto [path, relative] : {std::pair{u"C:", true}, {u"c:x", true}, {u"C:\\", false}, {u"x", false}, {u"1:", false},
+             {u"[:", false}, {u"{:", false}})
+        EXPECT_EQ(IsDriveRelative(path), relative) << show(path);
+    for (auto [path, dotted] : {std::pair{u".", true}, {u"C:\\a\\..", true}, {u"a\\.\\b", true}, {u"..\\x", true},
+             {u"C:\\a/./b", true}, {u"", false}, {u".profile", false}, {u"C:\\a\\...", false}, {u"C:\\a..\\b", false}})
+        EXPECT_EQ(HasDotComponent(path), dotted) << show(path);
+    expectRows("WithoutTrailingSeparator", WithoutTrailingSeparator, {{u"C:\\a\\", u"C:\\a"}, {u"C:\\a\\\\", u"C:\\a\\"}, {u"", u""}});
+    // clang-format on
+}
+
+}  // namespace
