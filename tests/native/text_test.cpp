@@ -139,7 +139,8 @@ TEST(TextSearch, RandomStringsAgainstThePlainRules) {
                 if (rng() % 100 >= filler) u = alphabet[rng() % kinds];
             return s;
         };
-        const u16string m = pick(1 + rng() % 4, 0), s = pick(n, trial % 2 ? 0 : 95 + rng() % 5);
+        const u16string m = pick(1 + rng() % 4, 0), buffer = pick(n, trial % 2 ? 0 : 95 + rng() % 5) + m + m;
+        const Units s(buffer.data(), n);  // the needle right after the end: reading past it finds it
         const int mode = int(rng() % 4), start = int(rng() % (n + 2)) - 1;
         const uint16_t c = m[0];
         SCOPED_TRACE(testing::Message() << show(s) << ", " << show(m) << ", start " << start << ", mode " << mode);
