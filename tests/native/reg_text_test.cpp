@@ -27,14 +27,19 @@ TEST(RegText, StoredValuesBecomeLines) {
     // text that starts like a drive path (a comma passes for the letter) has its backslashes doubled.
     // clang-format off
     const std::tuple<std::u16string, uint32_t, std::vector<uint8_t>, std::string> rows[] = {
-        {u"F", kRegSz, {'C', ':', '\\', 'D', '\\', 0}, "\"F\"=\"C:\\\\D\\\\\"\r\n"}, {u"", kRegSz, {'t', 0}, "@=\"t\"\r\n"},
-        {u"a", kRegExpandSz, {'%', 'P', '%', '\\', 0}, "\"a\"=\"%P%\\\"\r\n"}, {u"a", kRegSz, {',', ':', '\\', 0}, "\"a\"=\",:\\\\\"\r\n"},
-        {u"a", kRegSz, {'z', ':', '\\', 0}, "\"a\"=\"z:\\\\\"\r\n"}, {u"a", kRegSz, {'1', ':', '\\', 0}, "\"a\"=\"1:\\\"\r\n"},
-        {u"a", kRegSz, {'@', ':', '\\', 0}, "\"a\"=\"@:\\\"\r\n"}, {u"a", kRegSz, {'C', ':', '/', '\\', 0}, "\"a\"=\"C:/\\\"\r\n"},
-        {u"q\"", kRegSz, {'"', 0xE9, 0}, "\"q\"\"=\"\"?\"\r\n"}, {u"m", kRegMultiSz, {'a', 0, 'b', 0, 0}, std::string("\"m\"=\"a\0b\"\r\n", 11)},
+        {u"F", kRegSz, {'C', ':', '\\', 'D', '\\', 0}, "\"F\"=\"C:\\\\D\\\\\"\r\n"},
+        {u"", kRegSz, {'t', 0}, "@=\"t\"\r\n"}, {u"a", kRegExpandSz, {'%', 'P', '%', '\\', 0}, "\"a\"=\"%P%\\\"\r\n"},
+        {u"a", kRegSz, {',', ':', '\\', 0}, "\"a\"=\",:\\\\\"\r\n"},
+        {u"a", kRegSz, {'z', ':', '\\', 0}, "\"a\"=\"z:\\\\\"\r\n"},
+        {u"a", kRegSz, {'1', ':', '\\', 0}, "\"a\"=\"1:\\\"\r\n"},
+        {u"a", kRegSz, {'@', ':', '\\', 0}, "\"a\"=\"@:\\\"\r\n"},
+        {u"a", kRegSz, {'C', ':', '/', '\\', 0}, "\"a\"=\"C:/\\\"\r\n"},
+        {u"q\"", kRegSz, {'"', 0xE9, 0}, "\"q\"\"=\"\"?\"\r\n"},
+        {u"m", kRegMultiSz, {'a', 0, 'b', 0, 0}, std::string("\"m\"=\"a\0b\"\r\n", 11)},
         {u"m", kRegMultiSz, {0}, "\"m\"=\"\"\r\n"}, {u"s", kRegSz, {}, "\"s\"=\"\"\r\n"},
         {u"n", kRegDword, {0x78, 0x56, 0x34, 0x12, 0x9A}, "\"n\"=dword:12345678\r\n"},  // the first four bytes
-        {u"n", kRegDword, {255, 255, 255, 255}, "\"n\"=dword:FFFFFFFF\r\n"}, {u"n", kRegDword, {1, 2}, "\"n\"=dword:00000201\r\n"},
+        {u"n", kRegDword, {255, 255, 255, 255}, "\"n\"=dword:FFFFFFFF\r\n"},
+        {u"n", kRegDword, {1, 2}, "\"n\"=dword:00000201\r\n"},
         {u"b", kRegBinary, {0, 10, 171, 255}, "\"b\"=hex:00,0A,AB,FF\r\n"}, {u"b", kRegBinary, {}, "\"b\"=hex:\r\n"},
         {u"x", kRegNone, {1, 2}, "\"x\"=\r\n"}, {u"x", 11, {1, 2, 3, 4, 5, 6, 7, 8}, "\"x\"=\r\n"}};
     // clang-format on
@@ -50,9 +55,10 @@ TEST(RegText, KeyLinesAndTheHeader) {
     // clang-format off
     const std::pair<uint32_t, const char*> roots[] = {{0x80000000u, "[HKEY_CLASSES_ROOT\\K]\r\n"},
         {0x80000001u, "[HKEY_CURRENT_USER\\K]\r\n"}, {0x80000002u, "[HKEY_LOCAL_MACHINE\\K]\r\n"},
-        {0x80000003u, "[HKEY_USERS\\K]\r\n"}, {0x80000005u, "[HKEY_CURRENT_CONFIG\\K]\r\n"}, {0x80000004u, "[K]\r\n"}, {0x1234u, "[K]\r\n"}};
-    const std::pair<std::string, bool> files[] = {{"junk\r\nregEdit4 somewhere", true}, {std::string("\0\0REGEDIT4", 10), true},
-        {"REGEDIT", false}, {"Windows Registry Editor Version 5.00", false}};
+        {0x80000003u, "[HKEY_USERS\\K]\r\n"}, {0x80000005u, "[HKEY_CURRENT_CONFIG\\K]\r\n"}, {0x80000004u, "[K]\r\n"},
+        {0x1234u, "[K]\r\n"}};
+    const std::pair<std::string, bool> files[] = {{"junk\r\nregEdit4 somewhere", true},
+        {std::string("\0\0REGEDIT4", 10), true}, {"REGEDIT", false}, {"Windows Registry Editor Version 5.00", false}};
     // clang-format on
     for (const auto& [root, line] : roots) {
         std::u16string out;

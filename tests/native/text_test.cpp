@@ -70,19 +70,21 @@ TEST(TextSearch, ErrorsReverseSearchAndUnits) {
     EXPECT_EQ(lrkInstr(0, u"", u"a", 0) + lrkInstr(0, u"abc", u"abcd", 0), 0);  // both win over the start-0 error
     EXPECT_EQ(lrkInstrRev(u"abcabc", u"BC"), 5);                                // text mode from the end by default
     // clang-format off
-    const std::pair<std::function<void()>, Units> errors[] = {{[] { lrkInstr(0, u"abc", u"b", 0); }, u"MDataStructures.lrkInstr"},
+    const std::pair<std::function<void()>, Units> errors[] = {
+        {[] { lrkInstr(0, u"abc", u"b", 0); }, u"MDataStructures.lrkInstr"},
         {[] { lrkInstrRev(u"abc", u"b", 0); }, u"MDataStructures.lrkInstrRev"}, {[] { StripQuotes(u"\""); }, u""},
-        {[] { lrkInstrRev(u"abc", u"b", -2); }, u"MDataStructures.lrkInstrRev"}, {[] { FastSplit2(u"\"", 44, 0, true); }, u""},
-        {[] { FastSplit2(u"a,\"", 44, 0, true); }, u""}};
+        {[] { lrkInstrRev(u"abc", u"b", -2); }, u"MDataStructures.lrkInstrRev"},
+        {[] { FastSplit2(u"\"", 44, 0, true); }, u""}, {[] { FastSplit2(u"a,\"", 44, 0, true); }, u""}};
     // Whole units from the end, giving up at one above 255: text, match, start, mode, position.
     const std::tuple<Units, Units, int, int, int> reverse[] = {{u"abcabc", u"", 2, 0, 6}, {u"ab", u"abc", 0, 0, 0},
-        {u"abcabc", u"bc", -1, 0, 5}, {u"abcabc", u"bc", 4, 0, 2}, {u"abcabc", u"bc", 5, 0, 5}, {u"abcabc", u"bc", 6, 0, 5},
-        {u"abcabc", u"bc", 7, 0, 0}, {u"abcabc", u"BC", -1, 1, 5}, {u"abcabc", u"BC", -1, 3, 0}, {u"abcabc", u"bc", 6, 2, 0},
-        {u"abcabc", u"bc", -1, 2, 5}, {u"a\u0100bc", u"a", -1, 0, 0}, {u"abc", u"\u0100", -1, 0, 0}, {u"\u0100bc", u"b", -1, 0, 2}};
+        {u"abcabc", u"bc", -1, 0, 5}, {u"abcabc", u"bc", 4, 0, 2}, {u"abcabc", u"bc", 5, 0, 5},
+        {u"abcabc", u"bc", 6, 0, 5}, {u"abcabc", u"bc", 7, 0, 0}, {u"abcabc", u"BC", -1, 1, 5},
+        {u"abcabc", u"BC", -1, 3, 0}, {u"abcabc", u"bc", 6, 2, 0}, {u"abcabc", u"bc", -1, 2, 5},
+        {u"a\u0100bc", u"a", -1, 0, 0}, {u"abc", u"\u0100", -1, 0, 0}, {u"\u0100bc", u"b", -1, 0, 2}};
     // text, position, mode, QuickMid, lrkMidAscW
     const std::tuple<Units, int, int, int, int> units[] = {{u"abc", 2, 0, 'b', 'b'}, {u"`az{", 1, 1, '`', '`'},
-        {u"`az{", 2, 1, 'A', 'a'}, {u"`az{", 3, 1, 'Z', 'z'}, {u"`az{", 4, 1, '{', '{'}, {u"abc", 0, 1, 0, 0}, {u"abc", 4, 1, 0, 0},
-        {u"a\uFF61", 2, 1, -159, -159}};
+        {u"`az{", 2, 1, 'A', 'a'}, {u"`az{", 3, 1, 'Z', 'z'}, {u"`az{", 4, 1, '{', '{'}, {u"abc", 0, 1, 0, 0},
+        {u"abc", 4, 1, 0, 0}, {u"a\uFF61", 2, 1, -159, -159}};
     // clang-format on
     for (const auto& [call, source] : errors) {
         EXPECT_EQ(raised(call).number, 5) << show(source);
@@ -98,11 +100,13 @@ TEST(TextSearch, ErrorsReverseSearchAndUnits) {
 TEST(TextSearch, ReplaceCompareStripAndTokenize) {
     // clang-format off
     const std::tuple<u16string, int, char16_t, char16_t, int, u16string> replaces[] = {{u"Aa", 1, u'a', u'x', 1, u"xx"},
-        {u"abab", 4, u'b', u'z', 0, u"abaz"}, {u"abab", 0, u'b', u'z', 0, u"abab"}, {u"abab", 5, u'b', u'z', 0, u"abab"},
-        {u"abab", 1, u'b', u'z', 2, u"abab"}, {u16string(16383, u'a'), 2, u'a', u'b', 0, u'a' + u16string(16382, u'b')},
+        {u"abab", 4, u'b', u'z', 0, u"abaz"}, {u"abab", 0, u'b', u'z', 0, u"abab"},
+        {u"abab", 5, u'b', u'z', 0, u"abab"}, {u"abab", 1, u'b', u'z', 2, u"abab"},
+        {u16string(16383, u'a'), 2, u'a', u'b', 0, u'a' + u16string(16382, u'b')},
         {u16string(16384, u'a'), 1, u'a', u'b', 0, u16string(16384, u'a')}};  // past the 16-bit byte count
     const std::tuple<Units, Units, int, bool> equals[] = {{u"", u"", 0, false}, {u"abc", u"ABC", 1, true},
-        {u"abc", u"ABC", 0, false}, {u"abc", u"abc", 2, false}, {u"abc", u"abcd", 0, false}, {u"\u0141b", u"Ab", 0, true}};
+        {u"abc", u"ABC", 0, false}, {u"abc", u"abc", 2, false}, {u"abc", u"abcd", 0, false},
+        {u"\u0141b", u"Ab", 0, true}};
     const std::pair<Units, Units> strips[] = {{u"\"abc\"", u"abc"}, {u"\"abc", u"abc"}, {u"abc\"", u"abc"}, {u"", u""},
         {u"\"\"", u""}};
     const std::tuple<Units, char16_t, int, Texts> splits[] = {{u",,a,b,,", u',', 0, {u"a", u"b"}},
@@ -174,24 +178,26 @@ TEST(CommandLine, QuotingSpacesAndLimits) {
     for (char16_t i = 0; i < 100; ++i)
         words += u' ' + w.emplace_back(u16string{u'w', char16_t(u'0' + i / 10), char16_t(u'0' + i % 10)});
     // clang-format off
-    const Case cases[] = {{u"x a\"b c", {u"x", u"a\"b", u"c"}}, {u"ab\"cd ef\"", {u"ab", u"cd ef"}}, {u"\"a\"b", {u"a", u"b"}},
-        {u"a b\"", {u"a", u"b\""}}, {u"  one   two  ", {u"one", u"two"}}, {u"a\tb c", {u"a\tb", u"c"}},
+    const Case cases[] = {{u"x a\"b c", {u"x", u"a\"b", u"c"}}, {u"ab\"cd ef\"", {u"ab", u"cd ef"}},
+        {u"\"a\"b", {u"a", u"b"}}, {u"a b\"", {u"a", u"b\""}}, {u"  one   two  ", {u"one", u"two"}},
+        {u"a\tb c", {u"a\tb", u"c"}},
         // The space that ends a parameter is its own: the next one is not "after spaces".
         {u"a b c\"d e\"", {u"a", u"b", u"c", u"d e"}}, {u"\"a b\"c\"d e\"", {u"a b", u"c", u"d e"}},
         {u"a  \"b\"", {u"a", u"b"}}, {u"\"a\"\"b\"", {u"a", u"b"}}, {u"  \"\"  ", {u""}}, {u"\"\" \"\"", {u"", u""}},
         {u"a\"\"b", {u"a", u"", u"b"}}, {u"", {}}, {u16string(70000, u' '), {}},
         // An unterminated quote keeps what came before it.
         {u"\"", {}, true}, {u"x \"abc", {u"x"}, true}, {u"x\"abc", {u"x"}, true}, {u"a\"", {u"a"}, true},
-        {u"\"a\" \"", {u"a"}, true}, {u"a b\"c d\"", {u"a", u"b\"c", u"d"}, true},
-        {words, w}, {words + u" x", w, true, 101}, {words + u" \"\"", w, true, 101}, {words + u" \"a b\"", w, true, 101},
+        {u"\"a\" \"", {u"a"}, true}, {u"a b\"c d\"", {u"a", u"b\"c", u"d"}, true}, {words, w},
+        {words + u" x", w, true, 101}, {words + u" \"\"", w, true, 101}, {words + u" \"a b\"", w, true, 101},
         {words + u" \"x", w, true},
         // Unquoted at the start, the position moves to just after the end; quoted, past the mark.
-        {x(kMax - 1), {x(kMax - 1)}}, {x(kMax), {x(kMax)}, true},
-        {u'"' + x(kMax - 3) + u'"', {x(kMax - 3)}}, {u'"' + x(kMax - 2) + u'"', {x(kMax - 2)}, true},
+        {x(kMax - 1), {x(kMax - 1)}}, {x(kMax), {x(kMax)}, true}, {u'"' + x(kMax - 3) + u'"', {x(kMax - 3)}},
+        {u'"' + x(kMax - 2) + u'"', {x(kMax - 2)}, true},
         // After spaces a parameter must start by 32,767, and the last one may run on past it; the
         // space that ends one must leave the next position within range.
-        {u'a' + u16string(kMax - 2, u' ') + u'b', {u"a", u"b"}}, {u'a' + u16string(kMax - 1, u' ') + u'b', {u"a"}, true},
-        {u"a " + x(40000), {u"a", x(40000)}}, {u"a " + x(kMax - 3) + u" c", {u"a", x(kMax - 3)}, true},
+        {u'a' + u16string(kMax - 2, u' ') + u'b', {u"a", u"b"}},
+        {u'a' + u16string(kMax - 1, u' ') + u'b', {u"a"}, true}, {u"a " + x(40000), {u"a", x(40000)}},
+        {u"a " + x(kMax - 3) + u" c", {u"a", x(kMax - 3)}, true},
         {u"a " + x(kMax - 4) + u" c", {u"a", x(kMax - 4), u"c"}, true}};
     // clang-format on
     for (const Case& c : cases) {

@@ -27,8 +27,8 @@ const u16string kSample =
 u16string withFiles(Units lines) { return u16string(kSample).insert(kSample.find(u"   </RECENT>"), lines); }
 
 // One call on a document: its result (true as 1), and the text it reads, compared when given and
-// always for A, T and R. The calls and their text are listed in run(); arg is an occurrence, a
-// default (P: 1 for "dflt"), a room for pairs, or the reference passed in.
+// always for A, T and R. arg is an occurrence, a default (P: 1 for "dflt"), a room for pairs, or
+// the reference passed in; what each call reads is noted in call().
 struct Step {
     char call;
     Units name = {};
@@ -42,6 +42,8 @@ Outcome call(Document& d, const Step& s) {
     int32_t result = 1;
     bool reference = s.arg;
     PropertyList list;
+    const auto range = d.CurrentRange().value_or(std::pair(0, 0));  // a stale range may lie past the text
+    const Units content = d.Content(), inRange = content.substr(std::min<size_t>(range.first - 1, content.size()));
     // clang-format off
     switch (s.call) {
         case 'W': result = d.ReadWithinTags(name); text = name; break;  // the name as left
@@ -49,20 +51,26 @@ Outcome call(Document& d, const Step& s) {
         case 'U': result = d.ReadUpOneLevel(); break;
         case 'L': result = d.Level(); break;
         case 'X': result = d.Load(d.Content()); break;  // the content read again
-        case 'R': if (const auto r = d.CurrentRange()) text = Units(d.Content()).substr(std::min<size_t>(r->first - 1, d.Content().size()), size_t(std::max(r->second - r->first, 0))); else result = 0; break;
+        case 'R': result = range.first > 0; text = inRange.substr(0, size_t(std::max(range.second - range.first, 0)));
+                  break;
         case 'P': result = d.ReadProperty(s.name, value, s.arg ? u"dflt" : u""); text = value; break;  // "old" before
         case 'N': result = s.arg ? d.ReadPropertyLong(s.name, s.arg) : d.ReadPropertyLong(s.name); break;
         case 'B': result = d.ReadPropertyBoolean(s.name, reference); text = reference ? u"true" : u"false"; break;
         case 'C': result = d.CountTags(s.name); break;
-        case 'T': result = 0; for (const Span& t : d.Tags(s.name)) text += d.Content().substr(t.offset, t.length) + u";", ++result; break;
-        case 'A': result = d.ReadAllProperties(size_t(s.arg), list); for (size_t k = 0; k < list.names.size(); ++k) text += list.names[k] + u"=" + list.values[k] + u";"; break;
+        case 'T': for (const Span& t : d.Tags(s.name)) text.append(content.substr(t.offset, t.length)) += u";";
+                  result = int32_t(d.Tags(s.name).size());  // "inner;" each
+                  break;
+        case 'A': result = d.ReadAllProperties(size_t(s.arg), list);  // "name=value;" each
+                  for (size_t k = 0; k < list.names.size(); ++k) text += list.names[k] + u"=" + list.values[k] + u";";
+                  break;
         case 'I': result = d.AppendTextWithinTag(s.name); text = d.Content(); break;
         case 'D': result = d.DeleteCurrentSection(); text = d.Content(); break;
-        case 'E': for (const Span& t : d.Tags(s.name)) {  // the pairs as elements: a path into each, their children's values
-            const Element e(d.Content(), t, Element::Kind::Inner);
-            text += e.GetProperty(name + u">" + name) + u";";
-            for (const Span& c : e.Tags(name)) text += e.Child(c).Value() + u";";
-        } break;
+        case 'E': for (const Span& t : d.Tags(s.name)) {  // the pairs as elements: a path into each, children's values
+                      const Element e(d.Content(), t, Element::Kind::Inner);
+                      text += e.GetProperty(name + u">" + name) + u";";
+                      for (const Span& c : e.Tags(name)) text += e.Child(c).Value() + u";";
+                  }
+                  break;
     }
     // clang-format on
     return {result, text};
@@ -126,9 +134,9 @@ TEST(XmlDocument, NumbersAndBooleans) {
     // text, ReadPropertyLong's number (half to even, 0 outside the Long range), boolean (-1: none)
     // clang-format off
     const std::tuple<Units, int32_t, int> rows[] = {{u"  12abc", 12, -1}, {u"\r\n\t 42", 42, 1}, {u"2.5", 2, 1},
-        {u"3.5", 4, 1}, {u".5", 0, 1}, {u"1.5.5", 2, -1}, {u"+7", 7, 1}, {u"-1", -1, 1}, {u"0", 0, 0}, {u"1e3", 1000, 1},
-        {u"1D2x", 100, -1}, {u"1e", 1, -1}, {u"1e400", 0, 1}, {u"1e-400", 0, 0}, {u"3000000000", 0, 1},
-        {u"-2147483648", INT32_MIN, 1}, {u"2147483647.4", INT32_MAX, 1}, {u"2147483647.5", 0, 1},
+        {u"3.5", 4, 1}, {u".5", 0, 1}, {u"1.5.5", 2, -1}, {u"+7", 7, 1}, {u"-1", -1, 1}, {u"0", 0, 0},
+        {u"1e3", 1000, 1}, {u"1D2x", 100, -1}, {u"1e", 1, -1}, {u"1e400", 0, 1}, {u"1e-400", 0, 0},
+        {u"3000000000", 0, 1}, {u"-2147483648", INT32_MIN, 1}, {u"2147483647.4", INT32_MAX, 1}, {u"2147483647.5", 0, 1},
         {u"-2147483648.5", INT32_MIN, 1}, {u"&H10", 16, 1}, {u"&hFFFF", -1, 1}, {u"&O17", 15, 1},
         {u"&H7FFFFFFF", INT32_MAX, 1}, {u"&H80000000", INT32_MIN, 1}, {u"&H100000000", 0, 1}, {u"&H", 0, -1},
         {u"&O8", 0, -1}, {u"abc", 0, -1}, {u"", 0, -1}, {u"true", 0, 1}, {u" True ", 0, 1}, {u"FALSE", 0, 0}};
@@ -171,7 +179,8 @@ TEST(XmlDocument, Scripts) {
         // ends past the text, with no line break after it.
         {kSample, {{'W', u"SETTINGS"}, {'W', u"RECENT"}, {'I', added, 0, 1, edited}, {'X'}, {'W', u"SETTINGS"},
             {'W', u"RECENT"}, {'C', u"FILE", 0, 2}, {'D', {}, 0, 1,
-            u"<?xml version=\"1.0\"?>\r\n<SETTINGS>\r\n   <LEFT>10</LEFT>\r\n</SETTINGS>\r\n"}, {'X'}, {'W', u"SETTINGS"},
+            u"<?xml version=\"1.0\"?>\r\n<SETTINGS>\r\n   <LEFT>10</LEFT>\r\n</SETTINGS>\r\n"}, {'X'},
+            {'W', u"SETTINGS"},
             {'C', u"RECENT", 0, 0}, {'N', u"LEFT", 0, 10}, {'U'}, {'D', {}, 0, 0}}},
         // No line break before the opening tag's line: on the first line, or only a CR.
         {u"<A>\r\nx\r\n</A>\r\n", {{'W', u"A"}, {'D', {}, 0, 0, u"<A>\r\nx\r\n</A>\r\n"}}},
@@ -180,7 +189,8 @@ TEST(XmlDocument, Scripts) {
         {u"ab", {{'I', u"x", 0, 0}}}, {u"abcdef", {{'I', u"X", 0, 1, u"abcXdef"}}},
         {u"<Q>\r\n</Q>", {{'W', u"Q"}, {'I', u"-", 0, 1, u"<Q->\r\n</Q>"}}},
         // After an edit that shrinks the text, a stale range past its end fails instead of crashing.
-        {u"x\r\n<Q>\r\n" + u16string(20, u'y') + u"\r\n</Q>\r\nz", {{'W', u"Q"}, {'D'}, {'I', u"x", 0, 0}, {'D', {}, 0, 0}}}};
+        {u"x\r\n<Q>\r\n" + u16string(20, u'y') + u"\r\n</Q>\r\nz",
+            {{'W', u"Q"}, {'D'}, {'I', u"x", 0, 0}, {'D', {}, 0, 0}}}};
     // clang-format on
     for (const auto& [text, steps] : scripts) {
         SCOPED_TRACE(show(text));
@@ -194,9 +204,9 @@ TEST(XmlDocument, NothingLoadedAndTheFiftyFirstLevel) {
     // With no current range every reading and editing member fails, even for a tag the text holds; a
     // default is taken before anything is searched, and a name is upper-cased all the same.
     // clang-format off
-    const std::vector<Step> noRange = {{'R', {}, 0, 0}, {'W', u"v", 0, 0, u"V"}, {'O', u"V", 1, 0}, {'P', u"V", 0, 0, u"old"},
-        {'P', u"V", 1, 0, u"dflt"}, {'N', u"V", 3, 3}, {'B', u"V", 1, 0, u"true"}, {'A', {}, 10, -1}, {'C', u"V", 0, 0},
-        {'T', u"V", 0, 0}, {'I', u"x", 0, 0}, {'D', {}, 0, 0}};
+    const std::vector<Step> noRange = {{'R', {}, 0, 0}, {'W', u"v", 0, 0, u"V"}, {'O', u"V", 1, 0},
+        {'P', u"V", 0, 0, u"old"}, {'P', u"V", 1, 0, u"dflt"}, {'N', u"V", 3, 3}, {'B', u"V", 1, 0, u"true"},
+        {'A', {}, 10, -1}, {'C', u"V", 0, 0}, {'T', u"V", 0, 0}, {'I', u"x", 0, 0}, {'D', {}, 0, 0}};
     // clang-format on
     Document none;
     run(none, noRange);
@@ -223,14 +233,15 @@ TEST(XmlElement, PathsValuesAndChildren) {
     // clang-format off
     const std::tuple<Units, Units, Units> paths[] = {{u"<I><N>x</N><S>5</S></I>", u"s", u"5"},
         {u"<I><N>x</N></I>", u"C", u""}, {u"<I><N>x</N></I>", u"", u""}, {u"<A><B>1</B></A><B>2</B>", u"a>b", u"1"},
-        {u"<A><B>1</B></A><B>2</B>", u"B", u"1"}, {u"<A><B>1</B></A><B>2</B>", u"A>", u""}, {u"<A></A><B>2</B>", u"A>B", u""},
-        {u"<A></A><B>2</B>", u"B", u"2"}, {u"<A><B><C>c</C></B></A>", u"A>B>C", u"c"}, {u"<A><B><C>c</C></B></A>", u"A>C", u"c"},
+        {u"<A><B>1</B></A><B>2</B>", u"B", u"1"}, {u"<A><B>1</B></A><B>2</B>", u"A>", u""},
+        {u"<A></A><B>2</B>", u"A>B", u""}, {u"<A></A><B>2</B>", u"B", u"2"},
+        {u"<A><B><C>c</C></B></A>", u"A>B>C", u"c"}, {u"<A><B><C>c</C></B></A>", u"A>C", u"c"},
         {u"<A><B><C>c</C></B></A>", u"B>A", u""}, {u"<A<B>x</B></A<B>", u"A<B>B", u"x"}};
     // Only an element with its tags has a value: from the first ">" to the last "</".
     const std::tuple<Units, Element::Kind, Units> values[] = {{u"<I>1</I>", Element::Kind::Tagged, u"1"},
         {u"<I><J>2</J></I>", Element::Kind::Tagged, u"<J>2</J>"}, {u"<I>1</I>", Element::Kind::Inner, u""},
-        {u"</a>x", Element::Kind::Tagged, u""}, {u"abc", Element::Kind::Tagged, u""}, {u"a>bc", Element::Kind::Tagged, u""},
-        {u"<a></a>", Element::Kind::Tagged, u""}};
+        {u"</a>x", Element::Kind::Tagged, u""}, {u"abc", Element::Kind::Tagged, u""},
+        {u"a>bc", Element::Kind::Tagged, u""}, {u"<a></a>", Element::Kind::Tagged, u""}};
     // clang-format on
     for (const auto& [text, path, value] : paths)
         EXPECT_EQ(Element(text, {0, text.size()}, Element::Kind::Inner).GetProperty(path), value) << show(path);
@@ -284,8 +295,8 @@ TEST(XmlIndex, IndexedAndPlainDocumentsAgree) {
 
 TEST(XmlIndex, FindMatchesThePlainSearch) {
     // clang-format off
-    const u16string patterns[] = {u"<A>", u"</a>", u"<<", u"<AB>", u"\u0141", u"B>", u"<\u0141>", u"zz", u"\u013CA\u013E",
-        u"<longer_than_sixteen>", u"<LONGER_THAN_SIXTEEN"};
+    const u16string patterns[] = {u"<A>", u"</a>", u"<<", u"<AB>", u"\u0141", u"B>", u"<\u0141>", u"zz",
+        u"\u013CA\u013E", u"<longer_than_sixteen>", u"<LONGER_THAN_SIXTEEN"};
     // clang-format on
     std::mt19937 rng(7);
     for (int round = 0; round < 40; ++round) {
