@@ -26,7 +26,7 @@ if(BUILD_TESTING)
     target_link_libraries(native_tests PRIVATE lark_core_checked GTest::gtest_main)
     add_test(NAME native_tests COMMAND native_tests --gtest_output=xml:${CMAKE_BINARY_DIR}/results/native_tests.xml)
 
-    add_executable(native_tests_scalar ${PROJECT_SOURCE_DIR}/tests/native/text_strings_test.cpp
+    add_executable(native_tests_scalar ${PROJECT_SOURCE_DIR}/tests/native/text_test.cpp
                                        ${PROJECT_SOURCE_DIR}/tests/native/xml_text_test.cpp)
     target_compile_options(native_tests_scalar PRIVATE ${LARK_WARNINGS} -g ${LARK_SANITIZERS})
     target_link_libraries(native_tests_scalar PRIVATE lark_core_scalar GTest::gtest_main)
