@@ -173,8 +173,8 @@ TEST(XmlDocument, Scripts) {
         {u"<A>\r\n<B>x\r\n</A>\r\n<B>y</B>", {{'W', u"A"}, {'W', u"B", 0, 0}, {'P', u"B", 0, 0, u"old"},
             {'C', u"B", 0, 0}, {'L', {}, 0, 2}, {'U'}, {'P', u"b", 0, 1, u"x\r\n</A>\r\n<B>y"}}},
         // A fifth walk takes the place of the oldest one, with nothing of it left.
-        {u"<A>xa</A><B>xb</B><C>xc</C><D>xd</D><E>xe</E>", {{'O', u"A", 1}, {'U'}, {'O', u"B", 1}, {'U'}, {'O', u"C", 1},
-            {'U'}, {'O', u"D", 1}, {'U'}, {'O', u"E", 1}, {'R', {}, 0, 1, u"e"}}},
+        {u"<A>xa</A><B>xb</B><C>xc</C><D>xd</D><E>xe</E>", {{'O', u"A", 1}, {'U'}, {'O', u"B", 1}, {'U'},
+            {'O', u"C", 1}, {'U'}, {'O', u"D", 1}, {'U'}, {'O', u"E", 1}, {'R', {}, 0, 1, u"e"}}},
         // Same-name nesting is not balanced: the inner closing tag ends the range.
         {u"<X>1<X>2</X>3</X>", {{'P', u"X", 0, 1, u"1<X>2"}, {'C', u"X", 0, 1}}},
         {u"<R>\r\n<X></X><X>5</X>\r\n</R><X>9</X>", {{'W', u"R"}, {'T', u"x", 0, 2, u";5;"}}},
