@@ -187,10 +187,9 @@ TEST(XmlDocument, Scripts) {
         // Edits leave the level stack as it was, so the text is read again from a fresh one. Level 1
         // ends past the text, with no line break after it.
         {kSample, {{'W', u"SETTINGS"}, {'W', u"RECENT"}, {'I', added, 0, 1, edited}, {'X'}, {'W', u"SETTINGS"},
-            {'W', u"RECENT"}, {'C', u"FILE", 0, 2}, {'D', {}, 0, 1,
-            u"<?xml version=\"1.0\"?>\r\n<SETTINGS>\r\n   <LEFT>10</LEFT>\r\n</SETTINGS>\r\n"}, {'X'},
-            {'W', u"SETTINGS"},
-            {'C', u"RECENT", 0, 0}, {'N', u"LEFT", 0, 10}, {'U'}, {'D', {}, 0, 0}}},
+            {'W', u"RECENT"}, {'C', u"FILE", 0, 2},
+            {'D', {}, 0, 1, u"<?xml version=\"1.0\"?>\r\n<SETTINGS>\r\n   <LEFT>10</LEFT>\r\n</SETTINGS>\r\n"},
+            {'X'}, {'W', u"SETTINGS"}, {'C', u"RECENT", 0, 0}, {'N', u"LEFT", 0, 10}, {'U'}, {'D', {}, 0, 0}}},
         // No line break before the opening tag's line: on the first line, or only a CR.
         {u"<A>\r\nx\r\n</A>\r\n", {{'W', u"A"}, {'D', {}, 0, 0, u"<A>\r\nx\r\n</A>\r\n"}}},
         {u"z\r<A>\r\nx\r\n</A>\r\n", {{'W', u"A"}, {'D', {}, 0, 0}}},
