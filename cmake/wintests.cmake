@@ -38,17 +38,22 @@ list(APPEND LARK_REGISTRY_TEST_SOURCES
     ${PROJECT_SOURCE_DIR}/src/registry/Registry.cpp ${PROJECT_SOURCE_DIR}/src/registry/reg_text.cpp
     ${PROJECT_SOURCE_DIR}/src/sysinfo/CDeploy2.cpp ${PROJECT_SOURCE_DIR}/src/sysinfo/version_rules.cpp)
 
+# The case runner and the fixtures, compiled once and linked into every program.
+add_library(lark_test_support OBJECT ${PROJECT_SOURCE_DIR}/tests/win/main.cpp ${PROJECT_SOURCE_DIR}/tests/win/support.cpp
+            ${LARK_GEN}/LARKLIB8_i.c)
+add_dependencies(lark_test_support lark_idl)
+target_include_directories(lark_test_support PUBLIC ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests/win ${LARK_GEN})
+target_compile_definitions(lark_test_support PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+target_compile_options(lark_test_support PUBLIC $<$<COMPILE_LANGUAGE:CXX>:${LARK_WARNINGS}>)
+target_link_libraries(lark_test_support PUBLIC GTest::gtest ole32 oleaut32 uuid advapi32 shell32 version)
+
 file(GLOB LARK_WIN_TEST_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/win/*_test.cpp)
 foreach(source ${LARK_WIN_TEST_SOURCES})
     get_filename_component(name ${source} NAME_WE)
-    add_executable(${name} ${source} ${PROJECT_SOURCE_DIR}/tests/win/main.cpp ${PROJECT_SOURCE_DIR}/tests/win/support.cpp
-                   ${LARK_GEN}/LARKLIB8_i.c)
-    add_dependencies(${name} lark_idl LARKLIB8)
-    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests/win ${LARK_GEN})
-    target_compile_definitions(${name} PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
-    target_compile_options(${name} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${LARK_WARNINGS}>)
+    add_executable(${name} ${source})
+    add_dependencies(${name} LARKLIB8)
     target_link_options(${name} PRIVATE -static-libgcc -static-libstdc++ -static)
-    target_link_libraries(${name} PRIVATE GTest::gtest ole32 oleaut32 uuid advapi32 shell32 version)
+    target_link_libraries(${name} PRIVATE lark_test_support)
     if(name MATCHES "^frame_")
         target_sources(${name} PRIVATE ${LARK_FRAME_TEST_SOURCES})
         add_dependencies(${name} record_probe_idl)
@@ -78,8 +83,9 @@ set(LARK_VERSION_FIXTURES version_full version_large version_notrans version_emp
 set(LARK_VERSION_FIXTURE_FILES)
 foreach(name ${LARK_VERSION_FIXTURES})
     add_library(${name} SHARED ${PROJECT_SOURCE_DIR}/tests/win/fixtures/fixture_dll.c)
-    if(EXISTS ${PROJECT_SOURCE_DIR}/tests/win/fixtures/${name}.rc)
-        target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/win/fixtures/${name}.rc)
+    if(NOT name STREQUAL version_none)
+        target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/win/fixtures/versions.rc)
+        target_compile_definitions(${name} PRIVATE ${name})
     endif()
     set_target_properties(${name} PROPERTIES PREFIX "")
     target_link_options(${name} PRIVATE -static-libgcc -s)

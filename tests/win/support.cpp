@@ -46,45 +46,42 @@ const wchar_t* typeName(VARTYPE vt) {
 // Text as a VBScript expression: 'quoted' pieces, vbCrLf and friends, ChrW(n), String(n, 'c').
 std::wstring literalOf(std::wstring_view text) {
     std::wstring out;
-    bool open = false;
+    bool open = false;  // inside a quoted piece
     auto piece = [&](const std::wstring& name) {
-        if (open) out += L"'", open = false;
-        out += (out.empty() ? L"" : L" & ") + name;
+        out += (open ? L"'" : L"") + std::wstring(out.empty() ? L"" : L" & ") + name, open = false;
     };
-    for (size_t i = 0; i < text.size(); ++i) {
+    for (size_t i = 0, run = 1; i < text.size(); i += run) {
         const wchar_t c = text[i];
         const std::wstring unit = c == L'\'' ? L"''" : std::wstring(1, c);
-        size_t run = 1;
-        while (i + run < text.size() && text[i + run] == c)
+        for (run = 1; i + run < text.size() && text[i + run] == c;)
             ++run;
-        if (run >= 8 && c >= 0x20 && c < 0x7F) {
-            piece(L"String(" + std::to_wstring(run) + L", '" + unit + L"')"), i += run - 1;
-        } else if (c >= 0x20 && c < 0x7F) {
-            if (!open) out += (out.empty() ? L"'" : L" & '"), open = true;
-            out += unit;
-        } else if (c == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n') {
-            piece(L"vbCrLf"), ++i;
-        } else {
-            piece(c == L'\r'   ? L"vbCr"
+        const bool printable = c >= 0x20 && c < 0x7F;
+        if (printable && run >= 8) {
+            piece(L"String(" + std::to_wstring(run) + L", '" + unit + L"')");
+            continue;
+        }
+        run = c == L'\r' && text.substr(i, 2) == L"\r\n" ? 2 : 1;
+        if (printable)
+            out += (open ? L"" : out.empty() ? L"'" : L" & '") + unit, open = true;
+        else
+            piece(run == 2     ? L"vbCrLf"
+                  : c == L'\r' ? L"vbCr"
                   : c == L'\n' ? L"vbLf"
                   : c == L'\t' ? L"vbTab"
                   : c == 0     ? L"vbNullChar"
                                : L"ChrW(" + std::to_wstring(c) + L")");
-        }
     }
-    if (open) out += L"'";
-    return out.empty() ? L"''" : out;
+    return out.empty() ? L"''" : open ? out + L"'" : out;
 }
 
 std::wstring showObject(IUnknown* unknown, const std::wstring& prefix) {
     if (!unknown) return L"Nothing";
     ComPtr<IDispatch> object = ComPtr<IUnknown>(unknown).query<IDispatch>();
     ComPtr<ITypeInfo> info;
-    BSTR name = nullptr;
+    unique_bstr name;
     if (object && SUCCEEDED(object->GetTypeInfo(0, 0, info.put())) && info)
-        info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
-    std::wstring out = prefix + (name ? str(name) : L"?");
-    SysFreeString(name);
+        info->GetDocumentation(MEMBERID_NIL, name.put(), nullptr, nullptr, nullptr);
+    std::wstring out = prefix + (name ? str(name.get()) : L"?");
     DISPID id = 0;
     LPOLESTR count = const_cast<LPOLESTR>(L"Count");
     if (object && object->GetIDsOfNames(IID_NULL, &count, 1, 0, &id) == S_OK) {  // a collection shows its items
@@ -124,30 +121,31 @@ std::wstring showScalar(const VARIANT& v, bool named) {
     return prefix + str(text.bstrVal);
 }
 
+// An element of an array as a VARIANT that only views it: the array keeps owning it.
+VARIANT elementView(SAFEARRAY* array, ULONG index, VARTYPE vt) {
+    char* data = static_cast<char*>(array->pvData) + index * array->cbElements;
+    VARIANT element;
+    element.vt = vt;
+    if (vt == VT_VARIANT) return *reinterpret_cast<VARIANT*>(data);
+    memcpy(&element.lVal, data, array->cbElements);
+    return element;
+}
+
 std::wstring showArray(SAFEARRAY* array, VARTYPE vt) {
     std::wstring out = typeName(vt) ? typeName(vt) : L"vt " + std::to_wstring(vt);
     if (!array) return out + L"()";
     ULONG count = 1;
-    out += L"(";
     for (UINT d = 1; d <= SafeArrayGetDim(array); ++d) {
         LONG lower = 0, upper = 0;
-        SafeArrayGetLBound(array, d, &lower);
-        SafeArrayGetUBound(array, d, &upper);
-        out += (d > 1 ? L", " : L"") + std::to_wstring(lower) + L" To " + std::to_wstring(upper);
+        SafeArrayGetLBound(array, d, &lower), SafeArrayGetUBound(array, d, &upper);
+        out += (d > 1 ? L", " : L"(") + std::to_wstring(lower) + L" To " + std::to_wstring(upper);
         count *= ULONG(std::max(0L, upper - lower + 1));
     }
     out += L")[";
-    for (ULONG i = 0; i < count; ++i) {
-        char* data = static_cast<char*>(array->pvData) + i * array->cbElements;
-        VARIANT element;  // a view of the element, which the array keeps owning
-        element.vt = vt;
-        if (vt == VT_VARIANT)
-            element = *reinterpret_cast<VARIANT*>(data);
-        else
-            memcpy(&element.lVal, data, array->cbElements);
-        out += (i ? L"|" : L"") +
-               (vt == VT_BSTR || vt == VT_DISPATCH || vt == VT_UNKNOWN ? showScalar(element, false) : show(element));
-    }
+    const bool plain = vt == VT_BSTR || vt == VT_DISPATCH || vt == VT_UNKNOWN;  // shown without the type
+    for (ULONG i = 0; i < count; ++i)
+        out +=
+            (i ? L"|" : L"") + (plain ? showScalar(elementView(array, i, vt), false) : show(elementView(array, i, vt)));
     return out + L"]";
 }
 
@@ -167,16 +165,25 @@ std::wstring show(const VARIANT& value) {
 namespace {
 
 std::wstring hresultName(HRESULT hr) {
-    // clang-format off
-    static const std::pair<HRESULT, const wchar_t*> names[] = {
-        {DISP_E_TYPEMISMATCH, L"DISP_E_TYPEMISMATCH"}, {DISP_E_UNKNOWNNAME, L"DISP_E_UNKNOWNNAME"},
-        {DISP_E_MEMBERNOTFOUND, L"DISP_E_MEMBERNOTFOUND"}, {DISP_E_BADPARAMCOUNT, L"DISP_E_BADPARAMCOUNT"},
-        {DISP_E_PARAMNOTOPTIONAL, L"DISP_E_PARAMNOTOPTIONAL"}, {DISP_E_BADVARTYPE, L"DISP_E_BADVARTYPE"},
-        {DISP_E_OVERFLOW, L"DISP_E_OVERFLOW"}, {DISP_E_NONAMEDARGS, L"DISP_E_NONAMEDARGS"},
-        {DISP_E_PARAMNOTFOUND, L"DISP_E_PARAMNOTFOUND"}, {DISP_E_BADINDEX, L"DISP_E_BADINDEX"},
-        {E_POINTER, L"E_POINTER"}, {E_INVALIDARG, L"E_INVALIDARG"}, {E_NOTIMPL, L"E_NOTIMPL"}, {E_FAIL, L"E_FAIL"},
-        {E_OUTOFMEMORY, L"E_OUTOFMEMORY"}, {E_NOINTERFACE, L"E_NOINTERFACE"}};
-    // clang-format on
+#define LARK_NAMED(code) \
+    { code, L## #code }
+    static const std::pair<HRESULT, const wchar_t*> names[] = {LARK_NAMED(DISP_E_TYPEMISMATCH),
+                                                               LARK_NAMED(DISP_E_UNKNOWNNAME),
+                                                               LARK_NAMED(DISP_E_MEMBERNOTFOUND),
+                                                               LARK_NAMED(DISP_E_BADPARAMCOUNT),
+                                                               LARK_NAMED(DISP_E_BADVARTYPE),
+                                                               LARK_NAMED(DISP_E_PARAMNOTOPTIONAL),
+                                                               LARK_NAMED(DISP_E_OVERFLOW),
+                                                               LARK_NAMED(DISP_E_NONAMEDARGS),
+                                                               LARK_NAMED(DISP_E_PARAMNOTFOUND),
+                                                               LARK_NAMED(DISP_E_BADINDEX),
+                                                               LARK_NAMED(E_POINTER),
+                                                               LARK_NAMED(E_INVALIDARG),
+                                                               LARK_NAMED(E_NOTIMPL),
+                                                               LARK_NAMED(E_FAIL),
+                                                               LARK_NAMED(E_OUTOFMEMORY),
+                                                               LARK_NAMED(E_NOINTERFACE)};
+#undef LARK_NAMED
     for (const auto& [code, name] : names)
         if (code == hr) return name;
     wchar_t text[24];
@@ -203,12 +210,10 @@ std::wstring showError(HRESULT hr, const std::wstring& source, const std::wstrin
 
 std::wstring errorInfoText(HRESULT hr) {
     ComPtr<IErrorInfo> error;
-    BSTR source = nullptr, description = nullptr;
-    if (GetErrorInfo(0, error.put()) == S_OK && error) error->GetSource(&source), error->GetDescription(&description);
-    std::wstring out = showError(hr, str(source), str(description));
-    SysFreeString(source);
-    SysFreeString(description);
-    return out;
+    unique_bstr source, description;
+    if (GetErrorInfo(0, error.put()) == S_OK && error)
+        error->GetSource(source.put()), error->GetDescription(description.put());
+    return showError(hr, str(source.get()), str(description.get()));
 }
 
 unique_variant makeString(const std::wstring& text) {
@@ -268,9 +273,7 @@ private:
     }
     bool acceptWord(const char* word) {
         const size_t save = i_;
-        if (_stricmp(identifier().c_str(), word) == 0) return true;
-        i_ = save;
-        return false;
+        return _stricmp(identifier().c_str(), word) == 0 || (i_ = save, false);
     }
     unique_variant converted(unique_variant v, VARTYPE vt) {
         unique_variant out;
@@ -283,30 +286,23 @@ private:
 
     Argument argument() {
         Argument a;
-        if (peek(',') || atEnd()) {
-            a.omitted = true;
-            return a;
-        }
+        a.omitted = peek(',') || atEnd();
+        if (a.omitted) return a;
         const size_t save = i_;
-        const std::string name = identifier();
-        if (!name.empty() && s_.substr(i_, 2) == ":=")
+        if (const std::string name = identifier(); !name.empty() && s_.substr(i_, 2) == ":=")
             a.name = name, i_ += 2;
         else
             i_ = save;
         if (accept('@')) {
             a.byRef = accept('!') ? 2 : 1;
             const size_t before = i_;
-            const std::string variable = identifier();
-            if (!variable.empty() && vars_.count(variable) && (atEnd() || peek(','))) {
-                a.variable = &vars_[variable];
+            if (const std::string v = identifier(); !v.empty() && vars_.count(v) && (atEnd() || peek(','))) {
+                a.variable = &vars_[v];
                 return a;
             }
             i_ = before;
         }
-        if (acceptWord("Missing")) {
-            a.omitted = true;
-            return a;
-        }
+        if ((a.omitted = acceptWord("Missing"))) return a;
         a.value = expression();
         return a;
     }
@@ -343,13 +339,11 @@ private:
         for (const auto& [name, value] : constants)
             if (is(name)) return makeString(value);
         if (is("True") || is("False")) {
-            v.vt = VT_BOOL;
-            v.boolVal = is("True") ? VARIANT_TRUE : VARIANT_FALSE;
+            v.vt = VT_BOOL, v.boolVal = is("True") ? VARIANT_TRUE : VARIANT_FALSE;
         } else if (is("Null")) {
             v.vt = VT_NULL;
         } else if (is("Nothing") || is("vbNullString")) {
-            v.vt = is("Nothing") ? VT_DISPATCH : VT_BSTR;
-            v.pdispVal = nullptr;
+            v.vt = is("Nothing") ? VT_DISPATCH : VT_BSTR, v.pdispVal = nullptr;
         } else if (is("vbNullChar")) {
             return makeString(std::wstring(1, L'\0'));
         } else if (is("ChrW")) {
@@ -387,11 +381,10 @@ private:
             ++i_;
         const std::string digits(s_.substr(start, i_ - start));
         unique_variant v;
-        v.vt = digits.find('.') == std::string::npos ? VT_I4 : VT_R8;
-        if (v.vt == VT_I4)
-            v.lVal = static_cast<LONG>(std::stoll(digits));
+        if (digits.find('.') == std::string::npos)
+            v.vt = VT_I4, v.lVal = static_cast<LONG>(std::stoll(digits));
         else
-            v.dblVal = std::stod(digits);
+            v.vt = VT_R8, v.dblVal = std::stod(digits);
         return v;
     }
     static VARTYPE conversion(const std::string& word) {
@@ -409,7 +402,7 @@ private:
     // "Type()" or "Type(lower To upper": a typed array rather than a function call.
     bool typedArrayFollows() {
         const size_t save = i_;
-        bool array = accept('(') && (accept(')') || (integer(), acceptWord("To")));
+        const bool array = accept('(') && (accept(')') || (integer(), acceptWord("To")));
         i_ = save;
         return array;
     }
@@ -417,8 +410,7 @@ private:
         expect('(');
         if (accept(')')) {  // no bounds: a null array
             unique_variant v;
-            v.vt = VT_ARRAY | vt;
-            v.parray = nullptr;
+            v.vt = VT_ARRAY | vt, v.parray = nullptr;
             return v;
         }
         std::vector<SAFEARRAYBOUND> bounds;
@@ -464,7 +456,7 @@ private:
 // --- Calling -------------------------------------------------------------------------------
 
 struct Call {
-    std::string target, member, assignTo;
+    std::string member;
     bool put = false, get = false;
     std::vector<Argument> arguments;
 };
@@ -488,8 +480,7 @@ std::wstring invokeLate(IDispatch* object, Call& call, unique_variant& result) {
     HRESULT hr = object->GetIDsOfNames(IID_NULL, nameTexts.data(), UINT(ids.size()), LOCALE_USER_DEFAULT, ids.data());
     if (FAILED(hr)) return hresultName(hr);
     auto pass = [](Argument& a) {
-        if (a.byRef) return reference(a);
-        VARIANT v = a.value;
+        VARIANT v = a.byRef ? reference(a) : a.value;
         if (a.omitted) v.vt = VT_ERROR, v.scode = DISP_E_PARAMNOTFOUND;
         return v;
     };
@@ -501,21 +492,15 @@ std::wstring invokeLate(IDispatch* object, Call& call, unique_variant& result) {
     if (call.put) namedIds.insert(namedIds.begin(), DISPID_PROPERTYPUT);
     DISPPARAMS params{args.data(), namedIds.data(), UINT(args.size()), UINT(namedIds.size())};
     EXCEPINFO error{};
-    UINT argError = 0;
-    hr = object->Invoke(ids[0], IID_NULL, LOCALE_USER_DEFAULT,
-                        call.put   ? DISPATCH_PROPERTYPUT
-                        : call.get ? DISPATCH_PROPERTYGET
-                                   : DISPATCH_METHOD | DISPATCH_PROPERTYGET,
-                        &params, call.put ? nullptr : &result, &error, &argError);
+    const WORD flags = call.put   ? DISPATCH_PROPERTYPUT
+                       : call.get ? DISPATCH_PROPERTYGET
+                                  : DISPATCH_METHOD | DISPATCH_PROPERTYGET;
+    hr = object->Invoke(ids[0], IID_NULL, LOCALE_USER_DEFAULT, flags, &params, call.put ? nullptr : &result, &error,
+                        nullptr);
     if (hr == DISP_E_EXCEPTION && error.pfnDeferredFillIn) error.pfnDeferredFillIn(&error);
-    const std::wstring out = hr == DISP_E_EXCEPTION ? showError(error.scode ? error.scode : 0x800A0000 | error.wCode,
-                                                                str(error.bstrSource), str(error.bstrDescription))
-                             : FAILED(hr) ? hresultName(hr)
-                                          : show(result);
-    SysFreeString(error.bstrSource);
-    SysFreeString(error.bstrDescription);
-    SysFreeString(error.bstrHelpFile);
-    return out;
+    const unique_bstr source(error.bstrSource), description(error.bstrDescription), help(error.bstrHelpFile);
+    if (hr != DISP_E_EXCEPTION) return FAILED(hr) ? hresultName(hr) : show(result);
+    return showError(error.scode ? error.scode : 0x800A0000 | error.wCode, str(source.get()), str(description.get()));
 }
 
 // The vtable path: arguments converted to the parameters' declared types, as a compiled client
@@ -536,12 +521,11 @@ public:
         if (FAILED(object->QueryInterface(iid, reinterpret_cast<void**>(itf.put())))) return L"E_NOINTERFACE";
         for (WORD k = 0; k < functions; ++k) {
             FUNCDESC* f = nullptr;
-            BSTR name = nullptr;
+            unique_bstr name;
             info->GetFuncDesc(k, &f);
-            info->GetDocumentation(f->memid, &name, nullptr, nullptr, nullptr);
-            const bool match = _wcsicmp(str(name).c_str(), widen(call.member).c_str()) == 0 &&
+            info->GetDocumentation(f->memid, name.put(), nullptr, nullptr, nullptr);
+            const bool match = _wcsicmp(str(name.get()).c_str(), widen(call.member).c_str()) == 0 &&
                                (call.put ? f->invkind == INVOKE_PROPERTYPUT : f->invkind != INVOKE_PROPERTYPUT);
-            SysFreeString(name);
             const std::wstring out = match ? callSlot(itf.get(), info.get(), f, call, result) : L"";
             info->ReleaseFuncDesc(f);
             if (match) return out;
@@ -588,13 +572,13 @@ private:
     }
     static VARIANT address(void* p) {
         VARIANT v;
-        v.vt = VT_UI8;
-        v.ullVal = reinterpret_cast<ULONGLONG>(p);
+        v.vt = VT_UI8, v.ullVal = reinterpret_cast<ULONGLONG>(p);
         return v;
     }
 
-    std::wstring callSlot(IUnknown* itf, ITypeInfo* info, FUNCDESC* f, Call& call, unique_variant& result) {
-        std::vector<Argument*> byPosition(f->cParams, nullptr);
+    // Each parameter's argument: positional ones in order, named ones by the parameter's name.
+    static std::vector<Argument*> byPosition(ITypeInfo* info, FUNCDESC* f, Call& call) {
+        std::vector<Argument*> out(f->cParams, nullptr);
         std::vector<BSTR> names(f->cParams + 1);
         UINT named = 0;
         info->GetNames(f->memid, names.data(), UINT(names.size()), &named);
@@ -603,12 +587,16 @@ private:
             for (UINT k = 1; k <= UINT(f->cParams); ++k)
                 if (a.name.empty() ? k == next + 1
                                    : k < named && _wcsicmp(str(names[k]).c_str(), widen(a.name).c_str()) == 0) {
-                    byPosition[k - 1] = &a;
-                    next += a.name.empty();
+                    out[k - 1] = &a, next += a.name.empty();
                     break;
                 }
         for (BSTR n : names)
             SysFreeString(n);
+        return out;
+    }
+
+    std::wstring callSlot(IUnknown* itf, ITypeInfo* info, FUNCDESC* f, Call& call, unique_variant& result) {
+        const std::vector<Argument*> arguments = byPosition(info, f, call);
         std::vector<VARTYPE> types;
         std::vector<VARIANT> values;
         std::vector<std::pair<Argument*, VARIANT*>> writeBack;
@@ -618,33 +606,29 @@ private:
             bool pointer = false;
             const VARTYPE vt = declared(info, e.tdesc, pointer);
             if (vt == VT_RECORD) return L"records are called by hand";
-            Argument* a = byPosition[k];
+            Argument* a = arguments[k];
             VARIANT given;
             VariantInit(&given);
+            VARIANT* held = nullptr;
             if (e.paramdesc.wParamFlags & PARAMFLAG_FRETVAL) {
-                retval = &slots_.emplace_back();
+                held = retval = &slots_.emplace_back();
                 retval->llVal = 0;
                 if (vt != VT_VARIANT) retval->vt = vt;
-                types.push_back(VT_UI8);
-                values.push_back(address(vt == VT_VARIANT ? static_cast<void*>(retval) : &retval->lVal));
-                continue;
-            }
-            if (a && !a->omitted)
-                given = a->byRef ? *a->variable : a->value;
-            else if (e.paramdesc.wParamFlags & PARAMFLAG_FHASDEFAULT)
-                given = e.paramdesc.pparamdescex->varDefaultValue;
-            else if (vt == VT_VARIANT)
-                given.vt = VT_ERROR, given.scode = DISP_E_PARAMNOTFOUND;
-            else if (!a)
-                return L"DISP_E_BADPARAMCOUNT";
-            VARIANT* held = nullptr;
-            if (a && a->byRef == 2 && pointer && a->variable->vt == vt) {
+            } else if (a && a->byRef == 2 && pointer && a->variable->vt == vt) {
                 held = a->variable;  // the caller's typed variable itself
             } else {
+                if (a && !a->omitted)
+                    given = a->byRef ? *a->variable : a->value;
+                else if (e.paramdesc.wParamFlags & PARAMFLAG_FHASDEFAULT)
+                    given = e.paramdesc.pparamdescex->varDefaultValue;
+                else if (vt == VT_VARIANT)
+                    given.vt = VT_ERROR, given.scode = DISP_E_PARAMNOTFOUND;
+                else if (!a)
+                    return L"DISP_E_BADPARAMCOUNT";
                 if (!hold(given, vt, held)) return L"DISP_E_TYPEMISMATCH";
                 if (a && a->byRef && pointer) writeBack.emplace_back(a, held);
             }
-            const bool indirect = pointer || vt == VT_VARIANT;
+            const bool indirect = pointer || vt == VT_VARIANT || held == retval;
             values.push_back(indirect ? address(vt == VT_VARIANT ? static_cast<void*>(held) : &held->lVal) : *held);
             types.push_back(!indirect && (vt == VT_R4 || vt == VT_R8) ? vt : VARTYPE(VT_UI8));
         }
@@ -677,25 +661,22 @@ struct Cases::Impl {
 Cases::Cases() : impl_(new Impl) {}
 Cases::~Cases() { delete impl_; }
 
-void Cases::let(const std::string& name, const std::wstring& text) {
-    VariantClear(&value(name));
-    value(name) = makeString(text).release();
-}
+void Cases::let(const std::string& name, const std::wstring& text) { impl_->variables[name] = makeString(text); }
 void Cases::let(const std::string& name, LONG number) {
-    VariantClear(&value(name));
-    value(name).vt = VT_I4;
-    value(name).lVal = number;
+    unique_variant v;
+    v.vt = VT_I4, v.lVal = number;
+    impl_->variables[name] = std::move(v);
 }
 void Cases::let(const std::string& name, IDispatch* object) {
-    VariantClear(&value(name));
-    value(name).vt = VT_DISPATCH;
-    value(name).pdispVal = object;
+    unique_variant v;
+    v.vt = VT_DISPATCH, v.pdispVal = object;
     if (object) object->AddRef();
+    impl_->variables[name] = std::move(v);
 }
 void Cases::letAddress(const std::string& name, const void* address) {
-    VariantClear(&value(name));
-    value(name).vt = sizeof(void*) == 8 ? VT_I8 : VT_I4;
-    value(name).llVal = reinterpret_cast<LONG_PTR>(address);
+    unique_variant v;
+    v.vt = sizeof(void*) == 8 ? VT_I8 : VT_I4, v.llVal = reinterpret_cast<LONG_PTR>(address);
+    impl_->variables[name] = std::move(v);
 }
 VARIANT& Cases::value(const std::string& name) { return impl_->variables[name]; }
 void Cases::mask(const std::wstring& text, const std::string& name) {
@@ -711,30 +692,29 @@ ComPtr<IDispatch> Cases::object(const std::string& name) {
 std::wstring Cases::outcome(std::string_view line, Binding binding) {
     try {
         // [name =] Target.Member arguments   or   Target.Member = value
-        Call call;
         const size_t dot = line.find('.');
         if (dot == std::string_view::npos) return L"no Target.Member in the line";
         std::string_view head = line.substr(0, dot), rest = line.substr(dot + 1);
-        if (const size_t eq = head.find('='); eq != std::string_view::npos) {
-            call.assignTo = std::string(head.substr(0, head.find_last_not_of(' ', eq - 1) + 1));
-            head = head.substr(eq + 1);
-        }
-        call.target = std::string(head.substr(head.find_first_not_of(' ')));
+        std::string assignTo;
+        if (const size_t eq = head.find('='); eq != std::string_view::npos)
+            assignTo = std::string(head.substr(0, head.find_last_not_of(' ', eq - 1) + 1)), head = head.substr(eq + 1);
+        const std::string target(head.substr(head.find_first_not_of(' ')));
+        Call call;
         const size_t end = std::min(rest.find(' '), rest.size());
         call.member = std::string(rest.substr(0, end));
         rest = rest.substr(end);
-        const size_t first = rest.find_first_not_of(' ');
-        if (first != std::string_view::npos && rest[first] == '=') call.put = true, rest = rest.substr(first + 1);
+        if (const size_t first = rest.find_first_not_of(' '); first != std::string_view::npos && rest[first] == '=')
+            call.put = true, rest = rest.substr(first + 1);
         call.arguments = Reader(rest, impl_->variables).arguments();
         call.get = binding == Binding::get;
         for (Argument& a : call.arguments)
             if (a.byRef && !a.variable) a.variable = &a.value;
-        ComPtr<IDispatch> target = object(call.target);
-        if (!target) return widen(call.target) + L" is not an object";
+        ComPtr<IDispatch> object = this->object(target);
+        if (!object) return widen(target) + L" is not an object";
         unique_variant result;
-        std::wstring out = binding == Binding::early ? EarlyCall()(target.get(), call, result)
-                                                     : invokeLate(target.get(), call, result);
-        if (!call.assignTo.empty()) impl_->variables[call.assignTo] = std::move(result);
+        std::wstring out = binding == Binding::early ? EarlyCall()(object.get(), call, result)
+                                                     : invokeLate(object.get(), call, result);
+        if (!assignTo.empty()) impl_->variables[assignTo] = std::move(result);
         for (const Argument& a : call.arguments)
             if (a.byRef) out += L"; " + show(*a.variable);
         for (const auto& [text, name] : impl_->masks)
@@ -747,13 +727,12 @@ std::wstring Cases::outcome(std::string_view line, Binding binding) {
 }
 
 void Cases::run(std::string_view table) {
-    while (!table.empty()) {
-        const size_t end = std::min(table.find('\n'), table.size());
+    for (size_t end; !table.empty(); table.remove_prefix(std::min(end + 1, table.size()))) {
+        end = std::min(table.find('\n'), table.size());
         std::string_view line = table.substr(0, end);
-        table = table.substr(std::min(end + 1, table.size()));
         const size_t start = line.find_first_not_of(' ');
         if (start == std::string_view::npos || line[start] == '#') continue;
-        line = line.substr(start);
+        line.remove_prefix(start);
         const size_t arrow = line.rfind(" => ");
         if (arrow == std::string_view::npos) {
             ADD_FAILURE() << "no \" => \" in the case: " << line;
