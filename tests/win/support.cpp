@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -206,14 +205,6 @@ std::wstring showError(HRESULT hr, const std::wstring& source, const std::wstrin
     const auto known = standard.find(number);
     const bool plain = description == (known == standard.end() ? L"" : known->second);
     return L"error " + std::to_wstring(number) + L" " + source + (plain ? L"" : L" " + literalOf(description));
-}
-
-std::wstring errorInfoText(HRESULT hr) {
-    ComPtr<IErrorInfo> error;
-    unique_bstr source, description;
-    if (GetErrorInfo(0, error.put()) == S_OK && error)
-        error->GetSource(source.put()), error->GetDescription(description.put());
-    return showError(hr, str(source.get()), str(description.get()));
 }
 
 unique_variant makeString(const std::wstring& text) {
@@ -462,14 +453,33 @@ struct Call {
 };
 
 // What a by-reference argument hands the member: the variable, as a Variant or typed.
-VARIANT reference(Argument& a) {
+VARIANT reference(Argument& a, int byRef) {
     VARIANT ref;
-    ref.vt = VT_BYREF | (a.byRef == 1 ? VARTYPE(VT_VARIANT) : a.variable->vt);
-    ref.byref = a.byRef == 1 ? static_cast<void*>(a.variable) : &a.variable->lVal;
+    ref.vt = VT_BYREF | (byRef == 1 ? VARTYPE(VT_VARIANT) : a.variable->vt);
+    ref.byref = byRef == 1 ? static_cast<void*>(a.variable) : &a.variable->lVal;
     return ref;
 }
 
-std::wstring invokeLate(IDispatch* object, Call& call, unique_variant& result) {
+// The interface behind a dual one's dispatch, and its description in the type library.
+bool vtableOf(IDispatch* object, ComPtr<ITypeInfo>& info, ComPtr<IUnknown>& itf) {
+    ComPtr<ITypeInfo> dispatch;
+    HREFTYPE ref = 0;
+    TYPEATTR* attr = nullptr;
+    if (FAILED(object->GetTypeInfo(0, 0, dispatch.put())) || FAILED(dispatch->GetRefTypeOfImplType(-1, &ref)) ||
+        FAILED(dispatch->GetRefTypeInfo(ref, info.put())) || FAILED(info->GetTypeAttr(&attr)))
+        return false;
+    const HRESULT hr = object->QueryInterface(attr->guid, reinterpret_cast<void**>(itf.put()));
+    info->ReleaseTypeAttr(attr);
+    return SUCCEEDED(hr);
+}
+
+// A late call goes through IDispatch::Invoke. An early one is made on the interface's vtable
+// slot, with the arguments converted to the declared types by the type library, as a compiled
+// client converts them.
+std::wstring invoke(IDispatch* object, Call& call, Binding binding, unique_variant& result) {
+    ComPtr<ITypeInfo> vtable;
+    ComPtr<IUnknown> itf;
+    if (binding == Binding::early && !vtableOf(object, vtable, itf)) return L"no vtable interface";
     std::vector<std::wstring> names{widen(call.member)};
     for (const Argument& a : call.arguments)
         if (!a.name.empty()) names.push_back(widen(a.name));
@@ -477,10 +487,11 @@ std::wstring invokeLate(IDispatch* object, Call& call, unique_variant& result) {
     for (auto& n : names)
         nameTexts.push_back(n.data());
     std::vector<DISPID> ids(names.size()), namedIds;
-    HRESULT hr = object->GetIDsOfNames(IID_NULL, nameTexts.data(), UINT(ids.size()), LOCALE_USER_DEFAULT, ids.data());
+    HRESULT hr = vtable ? vtable->GetIDsOfNames(nameTexts.data(), UINT(ids.size()), ids.data())
+                        : object->GetIDsOfNames(IID_NULL, nameTexts.data(), UINT(ids.size()), 0, ids.data());
     if (FAILED(hr)) return hresultName(hr);
-    auto pass = [](Argument& a) {
-        VARIANT v = a.byRef ? reference(a) : a.value;
+    auto pass = [&](Argument& a) {  // a compiled client passes its variables typed
+        VARIANT v = a.byRef ? reference(a, vtable ? 2 : a.byRef) : a.value;
         if (a.omitted) v.vt = VT_ERROR, v.scode = DISP_E_PARAMNOTFOUND;
         return v;
     };
@@ -495,159 +506,15 @@ std::wstring invokeLate(IDispatch* object, Call& call, unique_variant& result) {
     const WORD flags = call.put   ? DISPATCH_PROPERTYPUT
                        : call.get ? DISPATCH_PROPERTYGET
                                   : DISPATCH_METHOD | DISPATCH_PROPERTYGET;
-    hr = object->Invoke(ids[0], IID_NULL, LOCALE_USER_DEFAULT, flags, &params, call.put ? nullptr : &result, &error,
-                        nullptr);
+    VARIANT* out = call.put ? nullptr : &result;
+    SetErrorInfo(0, nullptr);
+    hr = vtable ? vtable->Invoke(itf.get(), ids[0], flags, &params, out, &error, nullptr)
+                : object->Invoke(ids[0], IID_NULL, LOCALE_USER_DEFAULT, flags, &params, out, &error, nullptr);
     if (hr == DISP_E_EXCEPTION && error.pfnDeferredFillIn) error.pfnDeferredFillIn(&error);
     const unique_bstr source(error.bstrSource), description(error.bstrDescription), help(error.bstrHelpFile);
     if (hr != DISP_E_EXCEPTION) return FAILED(hr) ? hresultName(hr) : show(result);
     return showError(error.scode ? error.scode : 0x800A0000 | error.wCode, str(source.get()), str(description.get()));
 }
-
-// The vtable path: arguments converted to the parameters' declared types, as a compiled client
-// passes them, and the call made on the interface's slot.
-class EarlyCall {
-public:
-    std::wstring operator()(IDispatch* object, Call& call, unique_variant& result) {
-        ComPtr<ITypeInfo> dispatch, info;
-        HREFTYPE ref = 0;
-        TYPEATTR* attr = nullptr;
-        if (FAILED(object->GetTypeInfo(0, 0, dispatch.put())) || FAILED(dispatch->GetRefTypeOfImplType(-1, &ref)) ||
-            FAILED(dispatch->GetRefTypeInfo(ref, info.put())) || FAILED(info->GetTypeAttr(&attr)))
-            return L"no vtable interface";
-        const IID iid = attr->guid;
-        const WORD functions = attr->cFuncs;
-        info->ReleaseTypeAttr(attr);
-        ComPtr<IUnknown> itf;
-        if (FAILED(object->QueryInterface(iid, reinterpret_cast<void**>(itf.put())))) return L"E_NOINTERFACE";
-        for (WORD k = 0; k < functions; ++k) {
-            FUNCDESC* f = nullptr;
-            unique_bstr name;
-            info->GetFuncDesc(k, &f);
-            info->GetDocumentation(f->memid, name.put(), nullptr, nullptr, nullptr);
-            const bool match = _wcsicmp(str(name.get()).c_str(), widen(call.member).c_str()) == 0 &&
-                               (call.put ? f->invkind == INVOKE_PROPERTYPUT : f->invkind != INVOKE_PROPERTYPUT);
-            const std::wstring out = match ? callSlot(itf.get(), info.get(), f, call, result) : L"";
-            info->ReleaseFuncDesc(f);
-            if (match) return out;
-        }
-        return L"DISP_E_UNKNOWNNAME";
-    }
-
-private:
-    std::deque<unique_variant> slots_;  // grows without moving what the call points at
-
-    // The declared type of a parameter, and whether the member takes it by reference. An
-    // interface pointer is a value; a record is not something this runner passes.
-    static VARTYPE declared(ITypeInfo* info, const TYPEDESC& t, bool& byRef) {
-        if (t.vt == VT_PTR) {
-            const VARTYPE inner = declared(info, *t.lptdesc, byRef);
-            byRef = byRef || (inner != VT_DISPATCH && inner != VT_UNKNOWN) || t.lptdesc->vt == VT_PTR;
-            return inner;
-        }
-        bool ignored = false;
-        if (t.vt == VT_SAFEARRAY) return VT_ARRAY | declared(info, *t.lptdesc, ignored);
-        if (t.vt != VT_USERDEFINED) return t.vt;
-        ComPtr<ITypeInfo> user;
-        TYPEATTR* attr = nullptr;
-        if (FAILED(info->GetRefTypeInfo(t.hreftype, user.put())) || FAILED(user->GetTypeAttr(&attr))) return VT_EMPTY;
-        const TYPEKIND kind = attr->typekind;
-        const VARTYPE vt = kind == TKIND_ALIAS      ? declared(user.get(), attr->tdescAlias, byRef)
-                           : kind == TKIND_ENUM     ? VARTYPE(VT_I4)
-                           : kind == TKIND_DISPATCH ? VARTYPE(VT_DISPATCH)
-                           : kind == TKIND_RECORD   ? VARTYPE(VT_RECORD)
-                                                    : VARTYPE(VT_UNKNOWN);
-        user->ReleaseTypeAttr(attr);
-        return vt;
-    }
-
-    // A value converted to the declared type, kept for the call; false when it cannot be.
-    bool hold(VARIANT& from, VARTYPE vt, VARIANT*& held) {
-        unique_variant& to = slots_.emplace_back();
-        held = &to;
-        if (vt == VT_VARIANT || ((vt & VT_ARRAY) && (from.vt & VT_ARRAY)) ||
-            (from.vt == VT_DISPATCH && (vt == VT_DISPATCH || vt == VT_UNKNOWN)))
-            return SUCCEEDED(VariantCopy(&to, &from));  // a compiled client may pass any array: the member checks
-        if (vt & VT_ARRAY) return from.vt == VT_EMPTY && (to.vt = vt, to.parray = nullptr, true);
-        return SUCCEEDED(VariantChangeType(&to, &from, 0, vt));
-    }
-    static VARIANT address(void* p) {
-        VARIANT v;
-        v.vt = VT_UI8, v.ullVal = reinterpret_cast<ULONGLONG>(p);
-        return v;
-    }
-
-    // Each parameter's argument: positional ones in order, named ones by the parameter's name.
-    static std::vector<Argument*> byPosition(ITypeInfo* info, FUNCDESC* f, Call& call) {
-        std::vector<Argument*> out(f->cParams, nullptr);
-        std::vector<BSTR> names(f->cParams + 1);
-        UINT named = 0;
-        info->GetNames(f->memid, names.data(), UINT(names.size()), &named);
-        size_t next = 0;
-        for (Argument& a : call.arguments)
-            for (UINT k = 1; k <= UINT(f->cParams); ++k)
-                if (a.name.empty() ? k == next + 1
-                                   : k < named && _wcsicmp(str(names[k]).c_str(), widen(a.name).c_str()) == 0) {
-                    out[k - 1] = &a, next += a.name.empty();
-                    break;
-                }
-        for (BSTR n : names)
-            SysFreeString(n);
-        return out;
-    }
-
-    std::wstring callSlot(IUnknown* itf, ITypeInfo* info, FUNCDESC* f, Call& call, unique_variant& result) {
-        const std::vector<Argument*> arguments = byPosition(info, f, call);
-        std::vector<VARTYPE> types;
-        std::vector<VARIANT> values;
-        std::vector<std::pair<Argument*, VARIANT*>> writeBack;
-        VARIANT* retval = nullptr;
-        for (SHORT k = 0; k < f->cParams; ++k) {
-            const ELEMDESC& e = f->lprgelemdescParam[k];
-            bool pointer = false;
-            const VARTYPE vt = declared(info, e.tdesc, pointer);
-            if (vt == VT_RECORD) return L"records are called by hand";
-            Argument* a = arguments[k];
-            VARIANT given;
-            VariantInit(&given);
-            VARIANT* held = nullptr;
-            if (e.paramdesc.wParamFlags & PARAMFLAG_FRETVAL) {
-                held = retval = &slots_.emplace_back();
-                retval->llVal = 0;
-                if (vt != VT_VARIANT) retval->vt = vt;
-            } else if (a && a->byRef == 2 && pointer && a->variable->vt == vt) {
-                held = a->variable;  // the caller's typed variable itself
-            } else {
-                if (a && !a->omitted)
-                    given = a->byRef ? *a->variable : a->value;
-                else if (e.paramdesc.wParamFlags & PARAMFLAG_FHASDEFAULT)
-                    given = e.paramdesc.pparamdescex->varDefaultValue;
-                else if (vt == VT_VARIANT)
-                    given.vt = VT_ERROR, given.scode = DISP_E_PARAMNOTFOUND;
-                else if (!a)
-                    return L"DISP_E_BADPARAMCOUNT";
-                if (!hold(given, vt, held)) return L"DISP_E_TYPEMISMATCH";
-                if (a && a->byRef && pointer) writeBack.emplace_back(a, held);
-            }
-            const bool indirect = pointer || vt == VT_VARIANT || held == retval;
-            values.push_back(indirect ? address(vt == VT_VARIANT ? static_cast<void*>(held) : &held->lVal) : *held);
-            types.push_back(!indirect && (vt == VT_R4 || vt == VT_R8) ? vt : VARTYPE(VT_UI8));
-        }
-        std::vector<VARIANT*> pointers;
-        for (VARIANT& v : values)
-            pointers.push_back(&v);
-        VARIANT hr;
-        VariantInit(&hr);
-        SetErrorInfo(0, nullptr);
-        const HRESULT called =
-            DispCallFunc(itf, f->oVft, CC_STDCALL, VT_ERROR, UINT(values.size()), types.data(), pointers.data(), &hr);
-        if (FAILED(called)) return L"DispCallFunc " + hresultName(called);
-        for (auto& [a, held] : writeBack)
-            VariantClear(a->variable), VariantCopy(a->variable, held);
-        if (FAILED(hr.scode)) return errorInfoText(hr.scode);
-        if (retval) VariantCopy(&result, retval);
-        return show(result);
-    }
-};
 
 }  // namespace
 
@@ -712,8 +579,7 @@ std::wstring Cases::outcome(std::string_view line, Binding binding) {
         ComPtr<IDispatch> object = this->object(target);
         if (!object) return widen(target) + L" is not an object";
         unique_variant result;
-        std::wstring out = binding == Binding::early ? EarlyCall()(object.get(), call, result)
-                                                     : invokeLate(object.get(), call, result);
+        std::wstring out = invoke(object.get(), call, binding, result);
         if (!assignTo.empty()) impl_->variables[assignTo] = std::move(result);
         for (const Argument& a : call.arguments)
             if (a.byRef) out += L"; " + show(*a.variable);

@@ -1,9 +1,11 @@
 // What the COM tests share: the case runner, which calls the library as its clients do and
 // shows each outcome as one line of text, and the platform fixtures the cases work in.
 //
-// A case is one line:   [both|early] [name =] Target.Member arguments => outcome
+// A case is one line:   [both|early|get] [name =] Target.Member arguments => outcome
 // Target is a variable of the runner or a class, created as LARKLIB8.<Target> on first use;
 // "late" calls go through IDispatch::Invoke, "early" ones through the interface's vtable slot,
+// with the arguments converted to the declared types by the type library and variables passed
+// typed, as a compiled client passes them (what it passes beyond that is called by hand);
 // "both" makes both and expects the same outcome; "get" reads the member as a property only, as
 // VB6 and JScript read `obj.Member`.
 // Arguments are written as in a VBScript call: 'text' ('' for a quote), 1 (Long), 2.5, True,

@@ -69,7 +69,7 @@ CXMLFile.Filename                                  => 'r.xml'
 CXMLFile.OpenXMLFileForReading P & '.missing'      => Boolean False
 CXMLFile.ReadProperty 'n', @''                     => Boolean True; '0'
 both CXMLFile.ReadProperty 'none', @'old', 'dflt'  => Boolean False; 'dflt'
-both CXMLFile.ReadProperty 'none', @'old'          => Boolean False; 'old'
+CXMLFile.ReadProperty 'none', @'old'               => Boolean False; 'old'
 CXMLFile.ReadPropertyLong 'N'                      => Long 0
 CXMLFile.ReadPropertyLong 'none'                   => Long -2147483648
 both CXMLFile.ReadPropertyLong 'none', @7          => Long 7; Long 7
@@ -90,6 +90,10 @@ sizes = item.Tags 'size'                           => Object _Collection[Object 
 size = sizes.Item 1                                => Object _CXMLElement
 size.Value                                         => '5'
 )");
+    BSTR name = SysAllocString(L"none"), value = SysAllocString(L"old");  // a C++ client's null optional
+    VARIANT_BOOL found = VARIANT_TRUE;
+    EXPECT_EQ(S_OK, c.object("CXMLFile").query<_CXMLFile>()->ReadProperty(&name, &value, nullptr, &found));
+    EXPECT_EQ(L"False old", std::wstring(found ? L"True " : L"False ") + value);
 }
 
 TEST(XmlFile, LargeFileReadsBackWhole) {
