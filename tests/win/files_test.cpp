@@ -72,11 +72,7 @@ TEST_F(Files, SpecialFoldersAndTheirCaches) {
         c.let(labels[i], path + std::wstring(L"\\")), c.mask(path + std::wstring(L"\\"), labels[i]);
     }
     c.run(R"(
-CServicesSpecialFolders2.DesktopPath                          => '%Desk%'
-CServicesSpecialFolders2.DocumentsPath                        => '%Docs%'
-CServicesSpecialFolders2.FavoritesPath                        => '%Fav%'
-CServicesSpecialFolders2.TemporaryPath                        => '%Temp%'
-CServicesSpecialFolders2.WindowsPath                          => '%Windows%'
+CServicesSpecialFolders2.{DesktopPath, DocumentsPath, FavoritesPath, TemporaryPath, WindowsPath} => '%Desk%' | '%Docs%' | '%Fav%' | '%Temp%' | '%Windows%'
 CServicesSpecialFolders2.CSIDLFromDisplayName Docs            => Long 5
 CServicesFileNames2.BeautifyPath Fav & 'sub\x.txt'            => 'Favorites\sub\x.txt'
 CServicesFileNames2.BeautifyPath Docs                         => 'My Documents'

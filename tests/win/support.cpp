@@ -612,10 +612,24 @@ void Cases::run(std::string_view table) {
             bindings = {Binding::early}, call.remove_prefix(6);
         else if (call.rfind("get ", 0) == 0)
             bindings = {Binding::get}, call.remove_prefix(4);
-        for (Binding b : bindings)
-            if (const std::wstring got = outcome(call, b); got != widen(line.substr(arrow + 4)))
+        // Target.{A, B} arguments calls A and B alike, and joins their outcomes with " | ".
+        const size_t open = call.find(".{"), close = call.find('}');
+        std::vector<std::string> calls;
+        for (size_t from = open + 2, to; open != std::string_view::npos && from < close; from = to + 1) {
+            const size_t name = call.find_first_not_of(' ', from);
+            to = std::min(call.find(',', from), close);
+            calls.push_back(std::string(call.substr(0, open + 1)) + std::string(call.substr(name, to - name)) +
+                            std::string(call.substr(close + 1)));
+        }
+        if (calls.empty()) calls.emplace_back(call);
+        for (Binding b : bindings) {
+            std::wstring got;
+            for (const std::string& one : calls)
+                got += (got.empty() ? L"" : L" | ") + outcome(one, b);
+            if (got != widen(line.substr(arrow + 4)))
                 ADD_FAILURE() << (b == Binding::early ? "early" : "late") << " case: " << line
                               << "\n    got: " << std::string(got.begin(), got.end());
+        }
     }
 }
 

@@ -7,7 +7,8 @@
 // with the arguments converted to the declared types by the type library and variables passed
 // typed, as a compiled client passes them (what it passes beyond that is called by hand);
 // "both" makes both and expects the same outcome; "get" reads the member as a property only, as
-// VB6 and JScript read `obj.Member`.
+// VB6 and JScript read `obj.Member`. Target.{A, B} arguments calls A and B alike and joins their
+// outcomes with " | ".
 // Arguments are written as in a VBScript call: 'text' ('' for a quote), 1 (Long), 2.5, True,
 // Empty, Null, Nothing, vbNullString, Missing or nothing between commas (omitted), Name:=value,
 // @value (a Variant variable by reference, as scripts pass them; @name passes the runner's own
