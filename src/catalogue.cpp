@@ -14,6 +14,8 @@
 #include "registry/CRegistry2.hpp"
 #include "sysinfo/CDeploy2.hpp"
 #include "sysinfo/CVersion.hpp"
+#include "ui/CWindowManager.hpp"
+#include "ui/IObjectSubclass.hpp"
 #include "xml/CXMLFile.hpp"
 
 namespace lark::com {
@@ -26,7 +28,7 @@ HRESULT createObject(REFIID iid, void** out) {
 
 const ClassEntry kClasses[] = {
     {L"CBrowseForFolder2", &CLSID_CBrowseForFolder2, &IID__CBrowseForFolder2,
-     &createObject<BareClass<_CBrowseForFolder2, _IObjectSubclass>>},
+     &createObject<ui::IgnoresMessages<_CBrowseForFolder2, _IObjectSubclass>>},
     {L"CCommandLine", &CLSID_CCommandLine, &IID__CCommandLine, &createObject<text::CCommandLine>},
     {L"CEmailMessage", &CLSID_CEmailMessage, &IID__CEmailMessage, &createObject<BareClass<_CEmailMessage>>},
     {L"CHTMLHelp", &CLSID_CHTMLHelp, &IID__CHTMLHelp, &createObject<BareClass<_CHTMLHelp>>},
@@ -50,7 +52,7 @@ const ClassEntry kClasses[] = {
     {L"CServicesInputOutput", &CLSID_CServicesInputOutput, &IID__CServicesInputOutput,
      &createObject<text::CServicesInputOutput>},
     {L"CRegistry2", &CLSID_CRegistry2, &IID__CRegistry2, &createObject<registry::CRegistry2>},
-    {L"CWindowManager", &CLSID_CWindowManager, &IID__CWindowManager, &createObject<BareClass<_CWindowManager>>},
+    {L"CWindowManager", &CLSID_CWindowManager, &IID__CWindowManager, &createObject<ui::CWindowManager>},
     {L"CDeploy2", &CLSID_CDeploy2, &IID__CDeploy2, &createObject<sysinfo::CDeploy2>},
     {L"CDataStructures3", &CLSID_CDataStructures3, &IID__CDataStructures3,
      &createObject<text::CDataStructures3>},

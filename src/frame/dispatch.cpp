@@ -206,6 +206,16 @@ TYPEKIND kindOf(ITypeInfo* info, HREFTYPE type) {
     return kind;
 }
 
+// What the caller's variable must hold for a ByRef parameter: the automation type of what the
+// parameter points to, and an object for a pointer to an interface pointer.
+VARTYPE byRefType(ITypeInfo* info, const TYPEDESC& pointee) {
+    if (pointee.vt == VT_PTR && pointee.lptdesc->vt == VT_USERDEFINED) {
+        const TYPEKIND kind = kindOf(info, pointee.lptdesc->hreftype);
+        if (kind == TKIND_INTERFACE || kind == TKIND_DISPATCH) return VT_DISPATCH;
+    }
+    return automationType(info, pointee);
+}
+
 bool isRecordReference(ITypeInfo* info, const TYPEDESC& type) {
     return type.vt == VT_PTR && type.lptdesc->vt == VT_USERDEFINED &&
            kindOf(info, type.lptdesc->hreftype) == TKIND_RECORD;
@@ -449,7 +459,7 @@ HRESULT dispatchInvoke(ITypeInfo* info, void* object, DISPID id, WORD flags, DIS
             if (param < 0) continue;
             const TYPEDESC& type = (*function)->lprgelemdescParam[param].tdesc;
             if (type.vt != VT_PTR) continue;
-            VARTYPE wanted = automationType(info, *type.lptdesc);
+            VARTYPE wanted = byRefType(info, *type.lptdesc);
             VARIANTARG* slot = &params->rgvarg[i];
             if (wanted == VT_EMPTY || slot->vt == (VT_BYREF | wanted) || omitted(slot)) continue;
             failedArg = i;
