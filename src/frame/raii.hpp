@@ -80,6 +80,11 @@ inline std::u16string_view view(const BSTR* s) noexcept { return s ? view(*s) : 
 // A Boolean as automation clients see it: True is all bits set.
 inline VARIANT_BOOL variantBool(bool value) noexcept { return value ? VARIANT_TRUE : VARIANT_FALSE; }
 
+// A window handle as automation clients hold it (a Long) and back: handles are 32 bits wide on
+// every Windows, and sign-extended in a 64-bit process.
+inline HWND windowHandle(LONG hWnd) noexcept { return reinterpret_cast<HWND>(static_cast<INT_PTR>(hWnd)); }
+inline LONG windowLong(HWND window) noexcept { return static_cast<LONG>(reinterpret_cast<INT_PTR>(window)); }
+
 // Allocates a BSTR holding text; throws error 7 when memory runs out.
 BSTR allocBstr(std::u16string_view text);
 

@@ -8,12 +8,12 @@ namespace lark::registry {
 using com::raises;
 using com::traps;
 using com::view;
+using com::windowHandle;
 
 namespace {
 
 // Root keys and handles travel as Long and are sign-extended back.
 HKEY keyHandle(LONG hKey) { return reinterpret_cast<HKEY>(static_cast<INT_PTR>(hKey)); }
-HWND windowHandle(LONG hWnd) { return reinterpret_cast<HWND>(static_cast<INT_PTR>(hWnd)); }
 
 }  // namespace
 

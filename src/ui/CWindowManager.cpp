@@ -8,6 +8,7 @@ namespace lark::ui {
 
 using com::raises;
 using com::traps;
+using com::windowHandle;
 
 namespace {
 // Depth first through the child windows in z-order, each subtree before the next sibling: found

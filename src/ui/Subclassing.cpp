@@ -9,6 +9,8 @@
 
 namespace lark::ui {
 
+using com::windowLong;
+
 // The records' layout is public: address fields are pointer-sized, the stub is 24 bytes.
 static_assert(sizeof(ThunkBytes) == sizeof(StubCode));
 static_assert(offsetof(PushParamThunk, Code) == sizeof(LONG_PTR));

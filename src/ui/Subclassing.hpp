@@ -32,9 +32,4 @@ void subClassObject(SubClassData& data, HWND window, IUnknown* object) noexcept;
 // subclassed. The stub and data.hWnd stay.
 void unSubClassObject(SubClassData& data, HWND window) noexcept;
 
-// A window handle as automation clients hold it (a Long) and back: handles are 32 bits wide on
-// every Windows, and sign-extended in a 64-bit process.
-inline HWND windowHandle(LONG hWnd) noexcept { return reinterpret_cast<HWND>(static_cast<INT_PTR>(hWnd)); }
-inline LONG windowLong(HWND window) noexcept { return static_cast<LONG>(reinterpret_cast<INT_PTR>(window)); }
-
 }  // namespace lark::ui
