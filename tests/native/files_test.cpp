@@ -1,7 +1,5 @@
 // The path-name, naming and safety rules of the file classes, row by row. Units above 127 whose low
 // byte is a separator, a dot or a letter show which rules compare low bytes and which whole units.
-#include <gtest/gtest.h>
-
 #include <set>
 
 #include "files/file_operations.hpp"
@@ -10,8 +8,7 @@
 #include "support.hpp"
 
 using namespace lark::files;
-using lark::test::show;
-using std::u16string;
+using namespace lark::test;
 
 namespace {
 
@@ -72,7 +69,7 @@ TEST(PathNames, SplittingAndJoining) {
     // clang-format on
     for (const auto& [path, folder, joined] : joins)
         EXPECT_EQ(ConcatenatePath(path, folder), joined) << show(path);
-    EXPECT_EQ(lark::test::raised([] { GetParentFolder(u"\\"); }).number, 5);  // a lone separator asks for start 0
+    EXPECT_EQ(raised([] { GetParentFolder(u"\\"); }).number, 5);  // a lone separator asks for start 0
 }
 
 TEST(PathNames, PercentDecodingAndUrls) {
@@ -149,7 +146,7 @@ TEST(UniqueNames, NumberedAndRandomNames) {
         taken.insert(NumberedVariant(u"C:\\b.txt", 5, n));
     EXPECT_EQ(UniqueFilePath(u"C:\\b.txt", exists), u"C:\\b299.txt");
     taken.insert(u"C:\\b299.txt");
-    const lark::Error e = lark::test::raised([&] { UniqueFilePath(u"C:\\b.txt", exists); });
+    const lark::Error e = raised([&] { UniqueFilePath(u"C:\\b.txt", exists); });
     EXPECT_EQ(std::pair(e.number, e.description), std::pair(99, u16string()));
     // A thousand draws in [0, 1) give almost as many names, and another seed other numbers.
     PseudoRandom a, c;

@@ -4,8 +4,7 @@
 #include "support.hpp"
 
 using namespace lark::registry;
-using lark::test::show;
-using std::u16string;
+using namespace lark::test;
 
 namespace {
 

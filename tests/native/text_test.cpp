@@ -1,11 +1,5 @@
 // The text core: search, tokenizing and unit access by table and against plain unit-by-unit rules
 // on random strings, command lines, the sort and 16-bit words. Also built on the scalar core.
-#include <gtest/gtest.h>
-
-#include <functional>
-#include <optional>
-#include <random>
-
 #include "support.hpp"
 #include "text/command_line.hpp"
 #include "text/quick_sort.hpp"
@@ -13,9 +7,7 @@
 #include "text/words.hpp"
 
 using namespace lark::text;
-using lark::test::raised;
-using lark::test::show;
-using std::u16string;
+using namespace lark::test;
 using Texts = std::vector<u16string>;
 
 namespace {

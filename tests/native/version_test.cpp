@@ -1,11 +1,9 @@
 // Which Windows a version record describes, and the words of a version resource: small domains
 // are swept whole and compared as one listing.
-#include <gtest/gtest.h>
-
 #include <array>
 #include <cstring>
-#include <optional>
 
+#include "support.hpp"
 #include "sysinfo/version_rules.hpp"
 #include "sysinfo/version_text.hpp"
 

@@ -2,20 +2,14 @@
 // and random documents searched directly and through the tag index. Also built on the scalar core.
 #include "xml/xml_text.hpp"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstring>
-#include <functional>
-#include <random>
 
 #include "support.hpp"
 #include "text/strings.hpp"
 
 using namespace lark::xml;
-using lark::test::raised;
-using lark::test::show;
-using std::u16string;
+using namespace lark::test;
 
 namespace {
 
