@@ -233,23 +233,21 @@ TEST(XmlElement, PathsValuesAndChildren) {
         {u"<A><B><C>c</C></B></A>", u"A>B>C", u"c"}, {u"<A><B><C>c</C></B></A>", u"A>C", u"c"},
         {u"<A><B><C>c</C></B></A>", u"B>A", u""}, {u"<A<B>x</B></A<B>", u"A<B>B", u"x"}};
     // Only an element with its tags has a value: from the first ">" to the last "</".
-    const std::tuple<Units, Element::Kind, Units> values[] = {{u"<I>1</I>", Element::Kind::Tagged, u"1"},
-        {u"<I><J>2</J></I>", Element::Kind::Tagged, u"<J>2</J>"}, {u"<I>1</I>", Element::Kind::Inner, u""},
-        {u"</a>x", Element::Kind::Tagged, u""}, {u"abc", Element::Kind::Tagged, u""},
-        {u"a>bc", Element::Kind::Tagged, u""}, {u"<a></a>", Element::Kind::Tagged, u""}};
+    using enum Element::Kind;
+    const std::tuple<Units, Element::Kind, Units> values[] = {{u"<I>1</I>", Tagged, u"1"},
+        {u"<I><J>2</J></I>", Tagged, u"<J>2</J>"}, {u"<I>1</I>", Inner, u""}, {u"</a>x", Tagged, u""},
+        {u"abc", Tagged, u""}, {u"a>bc", Tagged, u""}, {u"<a></a>", Tagged, u""}};
     // clang-format on
     for (const auto& [text, path, value] : paths)
-        EXPECT_EQ(Element(text, {0, text.size()}, Element::Kind::Inner).GetProperty(path), value) << show(path);
+        EXPECT_EQ(Element(text, {0, text.size()}, Inner).GetProperty(path), value) << show(path);
     for (const auto& [text, kind, value] : values)
         EXPECT_EQ(Element(text, {0, text.size()}, kind).Value(), value);
-    const Element list(u"<L><I>1</I>\r\n<I><J>2</J></I><I>3</i></L>", {0, 41}, Element::Kind::Inner);
+    const Element list(u"<L><I>1</I>\r\n<I><J>2</J></I><I>3</i></L>", {0, 41}, Inner);
     const auto items = list.Tags(u"I");
     ASSERT_EQ(items.size(), 3u);
     EXPECT_EQ(list.Child(items[1]).Value() + list.Child(items[2]).Contents(), u"<J>2</J><I>3</i>");
     // A span past the text is cut to what exists.
-    EXPECT_EQ(Element(u"abc", {2, 10}, Element::Kind::Inner).Contents() +
-                  Element(u"abc", {9, 1}, Element::Kind::Inner).Contents(),
-              u"c");
+    EXPECT_EQ(Element(u"abc", {2, 10}, Inner).Contents() + Element(u"abc", {9, 1}, Inner).Contents(), u"c");
 }
 
 // Random documents read and edited by random calls, once searched directly and once through the
