@@ -24,6 +24,7 @@ u16string repeat(size_t count, char16_t unit) { return u16string(count, unit); }
 u16string said(bool yes) { return yes ? u"yes" : u"no"; }
 u16string said(Units text) { return u16string(text); }
 
+#define ROWS(rule, ...) expectRows(#rule, rule, __VA_ARGS__)
 template <class Rule>
 void expectRows(const char* rule, Rule apply, std::initializer_list<std::pair<u16string, u16string>> rows) {
     for (const auto& [in, out] : rows)
@@ -32,31 +33,28 @@ void expectRows(const char* rule, Rule apply, std::initializer_list<std::pair<u1
 
 // U+015C has the low byte of a backslash, U+012E that of a dot, U+013A that of a colon, U+017E that
 // of a tilde; U+20AC is above 255, where the searches from the end give up.
-TEST(PathNames, SplittingJoiningAndUrls) {
+TEST(PathNames, SplittingJoiningUrlsAndFileNames) {
+    const u16string favorites = u"C:\\u\\Favorites\\", documents = u"C:\\u\\Documents\\", desktop = u"C:\\u\\Desktop\\",
+                    temporary = u"C:\\u\\AppData\\Local\\Temp\\";
+    const DisplayFolders folders{favorites, documents, desktop, temporary};
     // clang-format off
-    expectRows("AppendPathSeparator", AppendPathSeparator, {{u"", u"\\"}, {u"C:\\a/", u"C:\\a/\\"},
-        {u"C:\\a\\", u"C:\\a\\"}});
-    expectRows("FileNameFromPath", FileNameFromPath, {{u"C:\\a\\", u""}, {u"a.txt", u""}, {u"C:/x\\b", u"b"},
-        {u"C:\\a\u015Cb", u"a\u015Cb"}});
-    expectRows("PathFromFullPath", PathFromFullPath, {{u"C:\\a\\b.txt", u"C:\\a\\"}, {u"b.txt", u""},
-        {u"C:/a/b", u""}});
-    expectRows("PathWithoutExtension", PathWithoutExtension, {{u"C:\\a.b\\c", u"C:\\a.b\\c"}, {u"b.tar.gz", u"b.tar"},
+    ROWS(AppendPathSeparator, {{u"", u"\\"}, {u"C:\\a/", u"C:\\a/\\"}, {u"C:\\a\\", u"C:\\a\\"}});
+    ROWS(FileNameFromPath, {{u"C:\\a\\", u""}, {u"a.txt", u""}, {u"C:/x\\b", u"b"}, {u"C:\\a\u015Cb", u"a\u015Cb"}});
+    ROWS(PathFromFullPath, {{u"C:\\a\\b.txt", u"C:\\a\\"}, {u"b.txt", u""}, {u"C:/a/b", u""}});
+    ROWS(PathWithoutExtension, {{u"C:\\a.b\\c", u"C:\\a.b\\c"}, {u"b.tar.gz", u"b.tar"},
         {u"C:\\a\\.profile", u"C:\\a\\"}, {u"a\u012Eb", u"a\u012Eb"}});
-    expectRows("ExtensionFromPath", ExtensionFromPath, {{u"C:\\a\\b.txt", u".txt"}, {u"C:\\a.b\\c", u""},
-        {u"C:\\a\\b.", u"."}});
-    expectRows("GetParentFolder", GetParentFolder, {{u"C:\\a\\b", u"C:\\a"}, {u"C:\\a\\b\\", u"C:\\a\\"},
-        {u"C:\\", u""}, {u"readme.txt", u""}, {u"", u""}, {u"\\\\", u"\\"}, {u"C:/a\\b", u"C:/a"},
-        {u"C:\\a\\\x20AC", u""}, {u"C:\\a\\\x20AC\\", u""}, {u"C:\\\x20AC\\b", u"C:\\\x20AC"},
-        {u"C:\\a\\\x00FF", u"C:\\a"}});
-    expectRows("GetBaseName", GetBaseName, {{u"C:\\a\\b.tar.gz", u"b.tar"}, {u"C:\\a\\b.c\\", u"C:\\a\\b"},
-        {u"C:\\a.b\\c\\", u"C:\\a.b\\c"}, {u"readme.txt", u""}, {u"C:\\a\\.txt", u""}, {u"\\", u""},
-        {u"C:\\a\\b\x20AC.txt", u""}, {u"C:\\a\\\x20AC\\", u"C:\\a\\\x20AC"}});
-    expectRows("GetDriveName", GetDriveName, {{u"C:\\x", u"C"}, {u"c:", u"c"}, {u"a\\b:c", u""}, {u"C", u""},
-        {u"x\x013A", u"x"}});
-    expectRows("BeforeFirstNul", BeforeFirstNul, {{nul(u"ab\x0100\0c", 5), u"ab\x0100"}, {u"abc", u"abc"}});
-    expectRows("BeforeFirstLowNul", BeforeFirstLowNul, {{u"ab\u0100c", u"ab"}, {u"abc", u"abc"}});
-    expectRows("EndsWithSeparator", EndsWithSeparator, {{u"C:\\", u"yes"}, {u"C:/", u"no"}, {u"", u"no"}});
-    expectRows("HasShortNameMarker", HasShortNameMarker, {{u"C:\\PROGRA~1", u"yes"}, {u"C:\\x\x017E", u"no"}});
+    ROWS(ExtensionFromPath, {{u"C:\\a\\b.txt", u".txt"}, {u"C:\\a.b\\c", u""}, {u"C:\\a\\b.", u"."}});
+    ROWS(GetParentFolder, {{u"C:\\a\\b", u"C:\\a"}, {u"C:\\a\\b\\", u"C:\\a\\"}, {u"C:\\", u""}, {u"readme.txt", u""},
+        {u"", u""}, {u"\\\\", u"\\"}, {u"C:/a\\b", u"C:/a"}, {u"C:\\a\\\x20AC", u""}, {u"C:\\a\\\x20AC\\", u""},
+        {u"C:\\\x20AC\\b", u"C:\\\x20AC"}, {u"C:\\a\\\x00FF", u"C:\\a"}});
+    ROWS(GetBaseName, {{u"C:\\a\\b.tar.gz", u"b.tar"}, {u"C:\\a\\b.c\\", u"C:\\a\\b"}, {u"C:\\a.b\\c\\", u"C:\\a.b\\c"},
+        {u"readme.txt", u""}, {u"C:\\a\\.txt", u""}, {u"\\", u""}, {u"C:\\a\\b\x20AC.txt", u""},
+        {u"C:\\a\\\x20AC\\", u"C:\\a\\\x20AC"}});
+    ROWS(GetDriveName, {{u"C:\\x", u"C"}, {u"c:", u"c"}, {u"a\\b:c", u""}, {u"C", u""}, {u"x\x013A", u"x"}});
+    ROWS(BeforeFirstNul, {{nul(u"ab\x0100\0c", 5), u"ab\x0100"}, {u"abc", u"abc"}});
+    ROWS(BeforeFirstLowNul, {{u"ab\u0100c", u"ab"}, {u"abc", u"abc"}});
+    ROWS(EndsWithSeparator, {{u"C:\\", u"yes"}, {u"C:/", u"no"}, {u"", u"no"}});
+    ROWS(HasShortNameMarker, {{u"C:\\PROGRA~1", u"yes"}, {u"C:\\x\x017E", u"no"}});
     expectRows("DriveListContains", [](Units path) { return DriveListContains(nul(u"A:\\\0C:\\\0\0\0", 10), path); }, {
         {u"c:\\", u"yes"}, {u"C", u"yes"}, {u"D", u"no"}, {u"C:\\Windows", u"no"}, {u"", u"no"}});
     const std::tuple<Units, Units, Units> joins[] = {{u"C:\\a", u"b", u"C:\\a\\b\\"},
@@ -77,30 +75,16 @@ TEST(PathNames, SplittingJoiningAndUrls) {
         {FixURISpecialCharacters(u"a%20b%E9c%20", asciiOnly), u"a b%E9c%20"},
         {FixURISpecialCharacters(u"a%25FF", asciiOnly), u"a%FF"}, {FixURIPath(u"a%2Fb/c", latin1), u"a/b\\c"},
         {FixURIPath(repeat(32000, u'/'), latin1), repeat(32000, u'\\')}};
-    // clang-format on
-    for (const auto& [path, folder, joined] : joins)
-        EXPECT_EQ(ConcatenatePath(path, folder), joined) << show(path);
-    for (const auto& [got, expected] : more)
-        EXPECT_EQ(got, expected);
-    EXPECT_EQ(raised([] { GetParentFolder(u"\\"); }).number, 5);  // a lone separator asks for start 0
-}
-
-TEST(PathNames, FileNamesAndDisplayForms) {
-    const u16string favorites = u"C:\\u\\Favorites\\", documents = u"C:\\u\\Documents\\", desktop = u"C:\\u\\Desktop\\",
-                    temporary = u"C:\\u\\AppData\\Local\\Temp\\";
-    const DisplayFolders folders{favorites, documents, desktop, temporary};
     // Each of the 18 by its low byte, whole or under a high byte (U+013A, U+0100 and U+3000).
-    // clang-format off
-    expectRows("IsValidFileName", IsValidFileName, {{u" a b ", u"yes"}, {repeat(259, u'n'), u"yes"},
-        {u"\u001Fa", u"yes"}, {u"a\x0141\x00E9", u"yes"}, {u"", u"no"}, {repeat(260, u'n'), u"no"},
-        {nul(u"a\0b", 3), u"no"}, {u"a\x0100", u"no"}, {u"a\x3000", u"no"}, {u"a\x013A", u"no"}});
+    ROWS(IsValidFileName, {{u" a b ", u"yes"}, {repeat(259, u'n'), u"yes"}, {u"\u001Fa", u"yes"},
+        {u"a\x0141\x00E9", u"yes"}, {u"", u"no"}, {repeat(260, u'n'), u"no"}, {nul(u"a\0b", 3), u"no"},
+        {u"a\x0100", u"no"}, {u"a\x3000", u"no"}, {u"a\x013A", u"no"}});
     for (char16_t bad : u16string(u"\\/:*?\"<>|\r\n\t\v\f\b", 15))
         EXPECT_FALSE(IsValidFileName(u16string(u"ab") + bad)) << int(bad);
-    expectRows("RepairFileName", RepairFileName, {{u"  a:b  ", u"a_b"}, {u"   ", u"_"}, {u"", u"_"},
-        {u"\\/:*?\"<>|", u"_________"}, {nul(u"a\0b\u001Fc\r\n\t\v\f\b", 11), u"a_b_c______"},
+    ROWS(RepairFileName, {{u"  a:b  ", u"a_b"}, {u"   ", u"_"}, {u"", u"_"}, {u"\\/:*?\"<>|", u"_________"},
+        {nul(u"a\0b\u001Fc\r\n\t\v\f\b", 11), u"a_b_c______"}, {u"\t a \n", u"_ a _"},
         {u"a\x8000\uFFFFb", u"a__b"}, {u"a\x7FFF\x0100", u"a\x7FFF\x0100"},  // signed codes below 32, exact units only
-        {u"\t a \n", u"_ a _"}, {u"  " + repeat(300, u'n'), repeat(259, u'n')},
-        {repeat(32000, u':'), repeat(259, u'_')}});
+        {u"  " + repeat(300, u'n'), repeat(259, u'n')}, {repeat(32000, u':'), repeat(259, u'_')}});
     expectRows("BeautifyPath", [&](Units p) { return BeautifyPath(p, folders); }, {
         {documents + u"a\\b", u"My Documents\\a\\b"}, {u"c:\\U\\documents", u"My Documents"},
         {favorites + u"x.url", u"Favorites\\x.url"}, {u"C:\\u\\Desktop", u"Desktop"},
@@ -111,6 +95,11 @@ TEST(PathNames, FileNamesAndDisplayForms) {
         {u"temporary", temporary}, {u"Favorites\\x\\y", favorites + u"x\\y"}, {u"x\\Desktop", u"x\\Desktop"},
         {u"\\", u"\\"}, {u"D\x0145sktop", u"D\x0145sktop"}});  // not a low-byte comparison
     // clang-format on
+    for (const auto& [path, folder, joined] : joins)
+        EXPECT_EQ(ConcatenatePath(path, folder), joined) << show(path);
+    for (const auto& [got, expected] : more)
+        EXPECT_EQ(got, expected);
+    EXPECT_EQ(raised([] { GetParentFolder(u"\\"); }).number, 5);  // a lone separator asks for start 0
     // Favorites is tested first even where it lies inside Documents; unknown folders match nothing.
     EXPECT_EQ(BeautifyPath(documents + u"F\\f", {documents + u"F\\", documents, desktop, temporary}), u"Favorites\\f");
     EXPECT_EQ(BeautifyPath(u"C:\\x", DisplayFolders{}), u"C:\\x");
@@ -160,19 +149,17 @@ TEST(FileOperationRules, StampedNamesAndWhatADeletingMemberMayActOn) {
     expectRows("DateStampedName", [&](Units path) { return DateStampedName(path, u"04Dec2026", contains); }, {
         {u"C:\\l\\a.log", u"C:\\l\\a_04Dec2026.log"}, {u"C:\\l.d\\a", u"C:\\l.d\\a_04Dec2026"},
         {u"C:\\l\\a_04Dec2026.log", u"C:\\l\\a_04Dec2026.log"}, {u"C:\\04Dec2026\\a", u"C:\\04Dec2026\\a_04Dec2026"}});
-    expectRows("NamesOneEntryBelowRoot", NamesOneEntryBelowRoot, {{u"C:\\a", u"yes"}, {u"c:\\a\\b.txt", u"yes"},
-        {u"\\\\server\\share\\x", u"yes"}, {u"C:\\.profile", u"yes"}, {u"C:\\" + repeat(256, u'a'), u"yes"},
-        {u"", u"no"}, {u"C:\\", u"no"}, {u"C:a", u"no"}, {u"\\a", u"no"}, {u"C:\\\\\\", u"no"}, {u"C:\\.", u"no"},
-        {u"C:\\..\\", u"no"}, {u"C:\\*.*", u"no"}, {u"C:\\a\\b?", u"no"}, {u"\\\\server\\share", u"no"},
-        {u"\\\\server\\share\\", u"no"}, {u"\\\\\\share\\x", u"no"}, {u"\\\\server\\\\x", u"no"}, {u"C:/a", u"no"},
+    ROWS(NamesOneEntryBelowRoot, {{u"C:\\a", u"yes"}, {u"c:\\a\\b.txt", u"yes"}, {u"\\\\server\\share\\x", u"yes"},
+        {u"C:\\.profile", u"yes"}, {u"C:\\" + repeat(256, u'a'), u"yes"}, {u"", u"no"}, {u"C:\\", u"no"},
+        {u"C:a", u"no"}, {u"\\a", u"no"}, {u"C:\\\\\\", u"no"}, {u"C:\\.", u"no"}, {u"C:\\..\\", u"no"},
+        {u"C:\\*.*", u"no"}, {u"C:\\a\\b?", u"no"}, {u"\\\\server\\share", u"no"}, {u"\\\\server\\share\\", u"no"},
+        {u"\\\\\\share\\x", u"no"}, {u"\\\\server\\\\x", u"no"}, {u"C:/a", u"no"},
         {u"C:\\" + repeat(257, u'a'), u"no"}});
-    expectRows("IsDriveRelative", IsDriveRelative, {{u"C:", u"yes"}, {u"c:x", u"yes"}, {u"C:\\", u"no"}, {u"x", u"no"},
-        {u"1:", u"no"}, {u"[:", u"no"}, {u"{:", u"no"}});
-    expectRows("HasDotComponent", HasDotComponent, {{u".", u"yes"}, {u"C:\\a\\..", u"yes"}, {u"a\\.\\b", u"yes"},
-        {u"..\\x", u"yes"}, {u"C:\\a/./b", u"yes"}, {u"", u"no"}, {u".profile", u"no"}, {u"C:\\a\\...", u"no"},
-        {u"C:\\a..\\b", u"no"}});
-    expectRows("WithoutTrailingSeparator", WithoutTrailingSeparator, {{u"C:\\a\\", u"C:\\a"},
-        {u"C:\\a\\\\", u"C:\\a\\"}, {u"", u""}});
+    ROWS(IsDriveRelative, {{u"C:", u"yes"}, {u"c:x", u"yes"}, {u"C:\\", u"no"}, {u"x", u"no"}, {u"1:", u"no"},
+        {u"[:", u"no"}, {u"{:", u"no"}});
+    ROWS(HasDotComponent, {{u".", u"yes"}, {u"C:\\a\\..", u"yes"}, {u"a\\.\\b", u"yes"}, {u"..\\x", u"yes"},
+        {u"C:\\a/./b", u"yes"}, {u"", u"no"}, {u".profile", u"no"}, {u"C:\\a\\...", u"no"}, {u"C:\\a..\\b", u"no"}});
+    ROWS(WithoutTrailingSeparator, {{u"C:\\a\\", u"C:\\a"}, {u"C:\\a\\\\", u"C:\\a\\"}, {u"", u""}});
     // clang-format on
 }
 
