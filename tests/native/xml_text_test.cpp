@@ -125,9 +125,10 @@ TEST(XmlWriter, LinesIndentAndNegativeIndent) {
     EXPECT_EQ(raised(writes[2]).number, 0);
 }
 
-TEST(XmlDocument, NumbersAndBooleans) {
-    // text, ReadPropertyLong's number (half to even, 0 outside the Long range), boolean ({}: none)
+TEST(XmlDocument, NumbersScriptsAndTheFiftyFirstLevel) {
+    const u16string added = u"   <FILE>b.txt</FILE>\r\n", edited = withFiles(added);
     // clang-format off
+    // text, ReadPropertyLong's number (half to even, 0 outside the Long range), boolean ({}: none)
     const std::tuple<Units, int32_t, std::optional<bool>> rows[] = {{u"  12abc", 12, {}}, {u"\r\n\t 42", 42, 1},
         {u"2.5", 2, 1}, {u"3.5", 4, 1}, {u".5", 0, 1}, {u"1.5.5", 2, {}}, {u"+7", 7, 1}, {u"-1", -1, 1}, {u"0", 0, 0},
         {u"1e3", 1000, 1}, {u"1D2x", 100, {}}, {u"1e", 1, {}}, {u"1e400", 0, 1}, {u"1e-400", 0, 0},
@@ -135,14 +136,6 @@ TEST(XmlDocument, NumbersAndBooleans) {
         {u"-2147483648.5", INT32_MIN, 1}, {u"&H10", 16, 1}, {u"&hFFFF", -1, 1}, {u"&O17", 15, 1},
         {u"&H7FFFFFFF", INT32_MAX, 1}, {u"&H80000000", INT32_MIN, 1}, {u"&H100000000", 0, 1}, {u"&H", 0, {}},
         {u"&O8", 0, {}}, {u"", 0, {}}, {u" True ", 0, 1}, {u"FALSE", 0, 0}};
-    // clang-format on
-    for (const auto& [text, number, boolean] : rows)
-        EXPECT_EQ(std::pair(toLong(text), toBoolean(text)), std::pair(number, boolean)) << show(text);
-}
-
-TEST(XmlDocument, Scripts) {
-    const u16string added = u"   <FILE>b.txt</FILE>\r\n", edited = withFiles(added);
-    // clang-format off
     const std::pair<u16string, std::vector<Step>> scripts[] = {
         {kSample, {{'L', {}, 0, 1}, {'R', {}, 0, 1, kSample}, {'W', u"settings", 0, 1, u"SETTINGS"}, {'L', {}, 0, 2},
             // From the unit after the opening tag's CR up to the closing tag.
@@ -186,23 +179,20 @@ TEST(XmlDocument, Scripts) {
         // After an edit that shrinks the text, a stale range past its end fails instead of crashing.
         {u"x\r\n<Q>\r\n" + u16string(20, u'y') + u"\r\n</Q>\r\nz",
             {{'W', u"Q"}, {'D'}, {'I', u"x", 0, 0}, {'D', {}, 0, 0}}}};
+    // With no current range every reading and editing member fails, even for a tag the text holds; a
+    // default is taken before anything is searched, and a name is upper-cased all the same.
+    const std::vector<Step> noRange = {{'R', {}, 0, 0}, {'W', u"v", 0, 0, u"V"}, {'O', u"V", 1, 0},
+        {'P', u"V", 0, 0, u"old"}, {'P', u"V", 1, 0, u"dflt"}, {'N', u"V", 3, 3}, {'B', u"V", 1, 0, u"true"},
+        {'A', {}, 10, -1}, {'C', u"V", 0, 0}, {'T', u"V", 0, 0}, {'I', u"x", 0, 0}, {'D', {}, 0, 0}};
     // clang-format on
+    for (const auto& [text, number, boolean] : rows)
+        EXPECT_EQ(std::pair(toLong(text), toBoolean(text)), std::pair(number, boolean)) << show(text);
     for (const auto& [text, steps] : scripts) {
         SCOPED_TRACE(show(text));
         Document d = loaded(text);
         run(d, steps);
         EXPECT_EQ(d.ReWriteText(), d.Content() + u"\r\n");
     }
-}
-
-TEST(XmlDocument, NothingLoadedAndTheFiftyFirstLevel) {
-    // With no current range every reading and editing member fails, even for a tag the text holds; a
-    // default is taken before anything is searched, and a name is upper-cased all the same.
-    // clang-format off
-    const std::vector<Step> noRange = {{'R', {}, 0, 0}, {'W', u"v", 0, 0, u"V"}, {'O', u"V", 1, 0},
-        {'P', u"V", 0, 0, u"old"}, {'P', u"V", 1, 0, u"dflt"}, {'N', u"V", 3, 3}, {'B', u"V", 1, 0, u"true"},
-        {'A', {}, 10, -1}, {'C', u"V", 0, 0}, {'T', u"V", 0, 0}, {'I', u"x", 0, 0}, {'D', {}, 0, 0}};
-    // clang-format on
     Document none;
     run(none, noRange);
     run(none, {{'L', {}, 0, 0}, {'U', {}, 0, 0}});
