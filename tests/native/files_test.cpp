@@ -1,5 +1,4 @@
-// The path-name, naming and safety rules of the file classes, row by row. Units above 127 whose low
-// byte is a separator, a dot or a letter show which rules compare low bytes and which whole units.
+// File naming and safety rules by row; units over 127 with a separator, dot or letter as low byte tell low-byte rules.
 #include <set>
 
 #include "files/file_operations.hpp"

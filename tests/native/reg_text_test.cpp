@@ -14,7 +14,7 @@ u16string latin1(std::string_view bytes) {
     return {first, first + bytes.size()};
 }
 
-TEST(RegText, StoredValuesBecomeLines) {
+TEST(RegText, ValueLinesKeyLinesAndTheHeader) {
     // name, type, data, line. Strings lose their closing NUL, multi-strings the closing pair; only a
     // text that starts like a drive path (a comma passes for the letter) has its backslashes doubled.
     // clang-format off
@@ -33,23 +33,19 @@ TEST(RegText, StoredValuesBecomeLines) {
         {u"n", kRegDword, {1, 2}, u"\"n\"=dword:00000201\r\n"},
         {u"b", kRegBinary, {0, 10, 171, 255}, u"\"b\"=hex:00,0A,AB,FF\r\n"}, {u"b", kRegBinary, {}, u"\"b\"=hex:\r\n"},
         {u"x", 11, {1, 2, 3, 4, 5, 6, 7, 8}, u"\"x\"=\r\n"}};
+    const std::pair<uint32_t, u16string> roots[] = {{0x80000000u, u"[HKEY_CLASSES_ROOT\\K]"},
+        {0x80000001u, u"[HKEY_CURRENT_USER\\K]"}, {0x80000002u, u"[HKEY_LOCAL_MACHINE\\K]"},
+        {0x80000003u, u"[HKEY_USERS\\K]"}, {0x80000005u, u"[HKEY_CURRENT_CONFIG\\K]"}, {0x80000004u, u"[K]"}};
     // clang-format on
     for (const auto& [name, type, data, line] : rows) {
         u16string out;
         appendValueLine(out, regEntry(name, type, data, latin1));
         EXPECT_EQ(out, line) << show(name) << " of type " << type;
     }
-}
-
-TEST(RegText, KeyLinesAndTheHeader) {
-    const std::pair<uint32_t, Units> roots[] = {
-        {0x80000000u, u"[HKEY_CLASSES_ROOT\\K]\r\n"},   {0x80000001u, u"[HKEY_CURRENT_USER\\K]\r\n"},
-        {0x80000002u, u"[HKEY_LOCAL_MACHINE\\K]\r\n"},  {0x80000003u, u"[HKEY_USERS\\K]\r\n"},
-        {0x80000005u, u"[HKEY_CURRENT_CONFIG\\K]\r\n"}, {0x80000004u, u"[K]\r\n"}};
     for (const auto& [root, line] : roots) {
         u16string out;
         appendKeyLine(out, root, u"K");
-        EXPECT_EQ(out, line) << std::hex << root;
+        EXPECT_EQ(out, line + u"\r\n") << std::hex << root;
     }
     // The word in any case and anywhere, NULs before it or not; the later header is not this one.
     EXPECT_TRUE(holdsRegHeader("junk\r\nregEdit4 somewhere") && holdsRegHeader(std::string_view("\0\0REGEDIT4", 10)));

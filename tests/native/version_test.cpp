@@ -1,5 +1,4 @@
-// Which Windows a version record describes, and the words of a version resource: small domains
-// are swept whole and compared as one listing.
+// Which Windows a version record describes, and the words of a version resource, small domains swept whole.
 #include <array>
 #include <cstring>
 
@@ -49,7 +48,7 @@ std::u16string sweep(uint32_t first, uint32_t last, uint32_t step, Words words) 
     return out;
 }
 
-TEST(VersionText, WordsOfTheFixedRecord) {
+TEST(VersionText, WordsOfTheFixedRecordAndReadsInsideTheBlock) {
     EXPECT_EQ(fourPartVersion((40000u << 16) | 65535, (32767u << 16) | 32768), u"-25536.-1.32767.-32768");
     EXPECT_EQ(sweep(0, 6, 1, [](uint32_t bit) { return buildFlagsText(1u << bit); }),
               u"Debug |Prerelease |Patched |PrivateBuild |InfoInferred |SpecialBuild ||");
@@ -69,9 +68,6 @@ TEST(VersionText, WordsOfTheFixedRecord) {
     EXPECT_EQ(fileTypeText(3, 0xFFFFFFFF) + fileTypeText(0xFFFFFFFF, 1), u"DriverUnknown");
     EXPECT_EQ(stringTablePrefix(0xFDE90407), u"\\StringFileInfo\\0407FDE9\\");  // a code page above 32,767
     EXPECT_EQ(hexPadded(0xDEADBEEF, 4) + hexPadded(10, 8), u"BEEF0000000A");    // cut to its last digits, padded
-}
-
-TEST(VersionText, RecordsAndValuesStayInsideTheirBlock) {
     std::array<std::byte, 64> block{};
     const uint32_t fields[13] = {0xFEEF04BD, 0x10000, 0x10002, 0x30004, 5, 6, 0x3F, 0x21, 0x10001, 3, 11, 0, 0};
     std::memcpy(block.data() + 8, fields, sizeof fields);

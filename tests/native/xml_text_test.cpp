@@ -1,5 +1,4 @@
-// The XML text core: written lines, scripts of calls on loaded texts, number readings, elements,
-// and random documents searched directly and through the tag index. Also built on the scalar core.
+// XML text core: writer, call scripts, elements, random documents with and without the tag index; also scalar-built.
 #include "xml/xml_text.hpp"
 
 #include <algorithm>
@@ -20,18 +19,15 @@ const u16string kSample =
 // The sample with lines added at the end of RECENT.
 u16string withFiles(Units lines) { return u16string(kSample).insert(kSample.find(u"   </RECENT>"), lines); }
 
-// One call on a document: its result (true as 1), and the text it reads, compared when given and
-// always for A, T and R. arg is an occurrence, a default (P: 1 for "dflt"), a room for pairs, or
-// the reference passed in; what each call reads is noted in call().
+// One call on a document: its result (true as 1) and the text it reads, compared when given and always for A, T
+// and R. arg is an occurrence, a default (P: 1 for "dflt"), a room for pairs, or the reference passed in.
 struct Step {
     char call;
     Units name = {};
     int32_t arg = 0, result = 1;
     Units text = {};
 };
-using Outcome = std::pair<int32_t, u16string>;
-
-Outcome call(Document& d, const Step& s) {
+std::pair<int32_t, u16string> call(Document& d, const Step& s) {
     u16string text, old = u"old", name(s.name);
     int32_t result = 1;
     bool reference = s.arg;
@@ -91,8 +87,7 @@ Document loaded(Units text, size_t indexThreshold = TagIndex::kDefaultThreshold)
     return d;
 }
 
-// Random tag soup over a few names, with nesting, stray brackets and line breaks, units whose low
-// byte is a bracket or a letter, tags longer than 16 units (keyed by hash), and any unit at all.
+// Tag soup: a few names nested, stray brackets, line breaks, low bytes of brackets and letters, long tags, any unit.
 u16string randomDocument(std::mt19937& rng, size_t pieces) {
     // clang-format off
     static const u16string parts[] = {u"<A>", u"</A>", u"<b>", u"</B>", u"<AB>", u"</ab>", u"<", u">", u"\r\n", u"x",
@@ -240,9 +235,7 @@ TEST(XmlElement, PathsValuesAndChildren) {
     EXPECT_EQ(Element(u"abc", {2, 10}, Inner).Contents() + Element(u"abc", {9, 1}, Inner).Contents(), u"c");
 }
 
-// Random documents read and edited by random calls, once searched directly and once through the
-// tag index: both must answer alike, an occurrence walk must land on the pair the list of pairs
-// gives, whatever order the occurrences are asked in, and nothing may read outside the text.
+// Random calls on random documents, searched directly and through the tag index, answer alike and read only the text.
 TEST(XmlIndex, IndexedAndPlainDocumentsAgree) {
     const u16string names[] = {u"A", u"b", u"AB", u"a", u"LONGER_THAN_SIXTEEN", u"", u"/", u"<", u"<A>\r\nq</A>"};
     std::mt19937 rng(11);
@@ -255,7 +248,7 @@ TEST(XmlIndex, IndexedAndPlainDocumentsAgree) {
             const int32_t level = plain.Level();
             const size_t length = plain.Content().size();
             if (s.call == 'O') s.arg = int32_t(rng() % (spans.size() + 2));
-            const Outcome got = call(plain, s);
+            const auto got = call(plain, s);
             ASSERT_EQ(call(indexed, s), got)
                 << "round " << round << ", step " << step << ": " << s.call << show(s.name) << s.arg;
             // An edit tells whether it changed the text; a walk lands on the pair the list of pairs gives.
@@ -308,8 +301,8 @@ TEST(XmlIndex, TextFilledInBlocksLongNamesAndLongTexts) {
         }));
         EXPECT_EQ(d.Content(), u16string(size, u'x'));
     }
-    // Several blocks, a long tag across the first block's end, and in the last round a source that
-    // runs dry early (a file that shrank while read): the text ends there.
+    // Several blocks, a long tag across the first one's end; in the last round the source runs dry (a file that
+    // shrank while read) and the text ends there.
     std::mt19937 rng(5);
     for (size_t round = 0; round < 4; ++round) {
         u16string text = randomDocument(rng, 20000);
@@ -324,8 +317,7 @@ TEST(XmlIndex, TextFilledInBlocksLongNamesAndLongTexts) {
         for (Units name : {u"A", u"b", u"AB", u"LONGER_THAN_SIXTEEN"})
             ASSERT_EQ(plain.Tags(name), filled.Tags(name)) << round;
     }
-    // Tag names whose tags are written in place, around the length kept in place, a long indexed one
-    // and one past the indexed length.
+    // Tag names around the length whose tags are written in place, a long indexed one and one past the indexed length.
     for (const size_t n : {1, 8, 9, 10, 14, 41, 45, 46, 100, 300}) {
         for (const size_t threshold : {size_t(0), SIZE_MAX}) {
             const u16string name(n, u'N');
