@@ -104,7 +104,10 @@ TEST(PathNames, SplittingJoiningUrlsAndFileNames) {
     EXPECT_EQ(BeautifyPath(u"C:\\x", DisplayFolders{}), u"C:\\x");
 }
 
-TEST(UniqueNames, NumberedAndRandomNames) {
+TEST(FileNames, NumberedStampedRandomAndDeletable) {
+    const auto contains = [](Units text, Units part) { return text.find(part) != Units::npos; };
+    EXPECT_EQ(DateStamp(4, u"Dec", 2026) + TimeStamp(0, 5, 9), u"04Dec2026000509");
+    EXPECT_EQ(TimeStampedName(u"C:\\l\\a_04Dec2026.log", u"153012"), u"C:\\l\\a_04Dec2026_153012.log");
     // The counter goes before the first dot of the last component, or at the end.
     // clang-format off
     expectRows("third variant", [](Units base) { return NumberedVariant(base, NumberInsertionPoint(base), 3); }, {
@@ -114,6 +117,21 @@ TEST(UniqueNames, NumberedAndRandomNames) {
     for (auto [r, hex] : {std::pair{0.0, u"0000"}, {0x4F0A / 65536.0, u"4F0A"}, {2.5 / 65536, u"0002"},
              {3.5 / 65536, u"0004"}, {0.99999999, u"10000"}})
         EXPECT_EQ(RandomHexDigits(r), hex) << r;
+    // A name that holds the stamp already is its own first candidate; only the file name counts.
+    expectRows("DateStampedName", [&](Units path) { return DateStampedName(path, u"04Dec2026", contains); }, {
+        {u"C:\\l\\a.log", u"C:\\l\\a_04Dec2026.log"}, {u"C:\\l.d\\a", u"C:\\l.d\\a_04Dec2026"},
+        {u"C:\\l\\a_04Dec2026.log", u"C:\\l\\a_04Dec2026.log"}, {u"C:\\04Dec2026\\a", u"C:\\04Dec2026\\a_04Dec2026"}});
+    ROWS(NamesOneEntryBelowRoot, {{u"C:\\a", u"yes"}, {u"c:\\a\\b.txt", u"yes"}, {u"\\\\server\\share\\x", u"yes"},
+        {u"C:\\.profile", u"yes"}, {u"C:\\" + repeat(256, u'a'), u"yes"}, {u"", u"no"}, {u"C:\\", u"no"},
+        {u"C:a", u"no"}, {u"\\a", u"no"}, {u"C:\\\\\\", u"no"}, {u"C:\\.", u"no"}, {u"C:\\..\\", u"no"},
+        {u"C:\\*.*", u"no"}, {u"C:\\a\\b?", u"no"}, {u"\\\\server\\share", u"no"}, {u"\\\\server\\share\\", u"no"},
+        {u"\\\\\\share\\x", u"no"}, {u"\\\\server\\\\x", u"no"}, {u"C:/a", u"no"},
+        {u"C:\\" + repeat(257, u'a'), u"no"}});
+    ROWS(IsDriveRelative, {{u"C:", u"yes"}, {u"c:x", u"yes"}, {u"C:\\", u"no"}, {u"x", u"no"}, {u"1:", u"no"},
+        {u"[:", u"no"}, {u"{:", u"no"}});
+    ROWS(HasDotComponent, {{u".", u"yes"}, {u"C:\\a\\..", u"yes"}, {u"a\\.\\b", u"yes"}, {u"..\\x", u"yes"},
+        {u"C:\\a/./b", u"yes"}, {u"", u"no"}, {u".profile", u"no"}, {u"C:\\a\\...", u"no"}, {u"C:\\a..\\b", u"no"}});
+    ROWS(WithoutTrailingSeparator, {{u"C:\\a\\", u"C:\\a"}, {u"C:\\a\\\\", u"C:\\a\\"}, {u"", u""}});
     // clang-format on
     EXPECT_EQ(RandomTemporaryName(0x4F0A / 65536.0, u"txt"), u"~RD4F0Atxt");  // the extension as given
     std::set<u16string> taken = {u"C:\\b.txt", u"C:\\b2.txt"};
@@ -137,29 +155,6 @@ TEST(UniqueNames, NumberedAndRandomNames) {
     }
     EXPECT_GT(names.size(), 950u);
     EXPECT_NE(a.next(), c.next());
-}
-
-TEST(FileOperationRules, StampedNamesAndWhatADeletingMemberMayActOn) {
-    const auto contains = [](Units text, Units part) { return text.find(part) != Units::npos; };
-    EXPECT_EQ(DateStamp(4, u"Dec", 2026) + TimeStamp(0, 5, 9), u"04Dec2026000509");
-    EXPECT_EQ(TimeStampedName(u"C:\\l\\a_04Dec2026.log", u"153012"), u"C:\\l\\a_04Dec2026_153012.log");
-    // A name that holds the stamp already is its own first candidate; only the file name counts.
-    // clang-format off
-    expectRows("DateStampedName", [&](Units path) { return DateStampedName(path, u"04Dec2026", contains); }, {
-        {u"C:\\l\\a.log", u"C:\\l\\a_04Dec2026.log"}, {u"C:\\l.d\\a", u"C:\\l.d\\a_04Dec2026"},
-        {u"C:\\l\\a_04Dec2026.log", u"C:\\l\\a_04Dec2026.log"}, {u"C:\\04Dec2026\\a", u"C:\\04Dec2026\\a_04Dec2026"}});
-    ROWS(NamesOneEntryBelowRoot, {{u"C:\\a", u"yes"}, {u"c:\\a\\b.txt", u"yes"}, {u"\\\\server\\share\\x", u"yes"},
-        {u"C:\\.profile", u"yes"}, {u"C:\\" + repeat(256, u'a'), u"yes"}, {u"", u"no"}, {u"C:\\", u"no"},
-        {u"C:a", u"no"}, {u"\\a", u"no"}, {u"C:\\\\\\", u"no"}, {u"C:\\.", u"no"}, {u"C:\\..\\", u"no"},
-        {u"C:\\*.*", u"no"}, {u"C:\\a\\b?", u"no"}, {u"\\\\server\\share", u"no"}, {u"\\\\server\\share\\", u"no"},
-        {u"\\\\\\share\\x", u"no"}, {u"\\\\server\\\\x", u"no"}, {u"C:/a", u"no"},
-        {u"C:\\" + repeat(257, u'a'), u"no"}});
-    ROWS(IsDriveRelative, {{u"C:", u"yes"}, {u"c:x", u"yes"}, {u"C:\\", u"no"}, {u"x", u"no"}, {u"1:", u"no"},
-        {u"[:", u"no"}, {u"{:", u"no"}});
-    ROWS(HasDotComponent, {{u".", u"yes"}, {u"C:\\a\\..", u"yes"}, {u"a\\.\\b", u"yes"}, {u"..\\x", u"yes"},
-        {u"C:\\a/./b", u"yes"}, {u"", u"no"}, {u".profile", u"no"}, {u"C:\\a\\...", u"no"}, {u"C:\\a..\\b", u"no"}});
-    ROWS(WithoutTrailingSeparator, {{u"C:\\a\\", u"C:\\a"}, {u"C:\\a\\\\", u"C:\\a\\"}, {u"", u""}});
-    // clang-format on
 }
 
 }  // namespace
