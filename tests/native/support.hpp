@@ -6,7 +6,6 @@
 #include <functional>
 #include <optional>
 #include <random>
-#include <string>
 
 #include "frame/error.hpp"
 

@@ -8,7 +8,6 @@
 using namespace lark::text;
 using namespace lark::test;
 using Texts = std::vector<u16string>;
-using Tokens = std::vector<Token>;
 
 namespace {
 
@@ -32,9 +31,9 @@ int refInstr(int start, Units s, Units m, int mode) {  // low bytes only
 }
 
 // The tokenizer walk with the quoted-field rule; nothing where a quoted field has no inside.
-std::optional<Tokens> refSplit(Units s, uint16_t delimiter, int mode, bool quoted) {
+std::optional<std::vector<Token>> refSplit(Units s, uint16_t delimiter, int mode, bool quoted) {
     const auto isDelimiter = [&](uint16_t u) { return fold(u, mode) == fold(delimiter, mode); };
-    Tokens out;
+    std::vector<Token> out;
     for (size_t i = 0;;) {
         i = std::find_if_not(s.begin() + i, s.end(), isDelimiter) - s.begin();
         if (i >= s.size()) return out;
@@ -127,9 +126,9 @@ TEST(TextSearch, RandomStringsAgainstThePlainRules) {
         ASSERT_EQ(start ? lrkInstr(start, s, m, mode) : 0, start ? refInstr(start, s, m, mode) : 0);
         for (bool quoted : {false, true}) {
             const auto want = refSplit(s, c, mode, quoted);
-            Tokens got;
+            std::vector<Token> got;
             ASSERT_EQ(raised([&] { got = FastSplit2(s, int16_t(c), mode, quoted); }).number, want ? 0 : 5);
-            ASSERT_EQ(got, want.value_or(Tokens{}));
+            ASSERT_EQ(got, want.value_or(std::vector<Token>{}));
         }
     }
 }

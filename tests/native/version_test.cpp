@@ -10,7 +10,16 @@ using namespace lark::sysinfo;
 
 namespace {
 
-TEST(VersionRules, EverySystemTheRulesTellApart) {
+// Each value of a small domain in turn, its words joined by "|".
+template <class Words>
+std::u16string sweep(uint32_t first, uint32_t last, uint32_t step, Words words) {
+    std::u16string out;
+    for (uint32_t v = first; v <= last; v += step)
+        out += words(v) + u"|";
+    return out;
+}
+
+TEST(Version, EverySystemTheRulesTellApartAndTheWordsOfAResource) {
     // clang-format off
     const struct { const char* system; VersionRecord record; bool xp, w200x, w9x, w98, nt4, longPaths; } rows[] = {
         //  system         major minor platform        XP     200x   9x     98     NT4    long
@@ -37,18 +46,6 @@ TEST(VersionRules, EverySystemTheRulesTellApart) {
     EXPECT_FALSE(isWindows200x(failed.get([&] { return ++reads, std::optional<VersionRecord>(); })));
     EXPECT_FALSE(isWindows200x(failed.get(seven))) << "a failed read is not repeated";
     EXPECT_EQ(reads, 2);
-}
-
-// Each value of a small domain in turn, its words joined by "|".
-template <class Words>
-std::u16string sweep(uint32_t first, uint32_t last, uint32_t step, Words words) {
-    std::u16string out;
-    for (uint32_t v = first; v <= last; v += step)
-        out += words(v) + u"|";
-    return out;
-}
-
-TEST(VersionText, WordsOfTheFixedRecordAndReadsInsideTheBlock) {
     EXPECT_EQ(fourPartVersion((40000u << 16) | 65535, (32767u << 16) | 32768), u"-25536.-1.32767.-32768");
     EXPECT_EQ(sweep(0, 6, 1, [](uint32_t bit) { return buildFlagsText(1u << bit); }),
               u"Debug |Prerelease |Patched |PrivateBuild |InfoInferred |SpecialBuild ||");
@@ -80,9 +77,8 @@ TEST(VersionText, WordsOfTheFixedRecordAndReadsInsideTheBlock) {
     EXPECT_TRUE(insideBlock(block, block.data() + 64, 1).empty() && insideBlock(block, nullptr, 4).empty() &&
                 insideBlock(block, reinterpret_cast<const void*>(uintptr_t(block.data()) - 1), 4).empty());
     EXPECT_EQ(fixedFileInfoFrom({}).fileVersionMS, 0u);
-    for (auto [text, value] :
-         {std::pair{std::string_view("Acme\0junk", 9), "Acme"}, {std::string_view("\0x", 2), ""}, {"whole", "whole"}})
-        EXPECT_EQ(untilNull(text), value);
+    EXPECT_TRUE(untilNull({"Acme\0junk", 9}) == "Acme" && untilNull({"\0x", 2}).empty() &&
+                untilNull("whole") == "whole");
 }
 
 }  // namespace
