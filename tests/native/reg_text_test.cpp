@@ -32,7 +32,7 @@ TEST(RegText, ValueLinesKeyLinesAndTheHeader) {
         {u"n", kRegDword, {255, 255, 255, 255}, u"\"n\"=dword:FFFFFFFF\r\n"},
         {u"n", kRegDword, {1, 2}, u"\"n\"=dword:00000201\r\n"},
         {u"b", kRegBinary, {0, 10, 171, 255}, u"\"b\"=hex:00,0A,AB,FF\r\n"}, {u"b", kRegBinary, {}, u"\"b\"=hex:\r\n"},
-        {u"x", 11, {1, 2, 3, 4, 5, 6, 7, 8}, u"\"x\"=\r\n"}};
+        {u"x", kRegNone, {1, 2}, u"\"x\"=\r\n"}, {u"x", 11, {1, 2, 3, 4, 5, 6, 7, 8}, u"\"x\"=\r\n"}};
     const std::pair<uint32_t, u16string> roots[] = {{0x80000000u, u"[HKEY_CLASSES_ROOT\\K]"},
         {0x80000001u, u"[HKEY_CURRENT_USER\\K]"}, {0x80000002u, u"[HKEY_LOCAL_MACHINE\\K]"},
         {0x80000003u, u"[HKEY_USERS\\K]"}, {0x80000005u, u"[HKEY_CURRENT_CONFIG\\K]"}, {0x80000004u, u"[K]"}};
