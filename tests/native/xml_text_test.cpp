@@ -26,6 +26,7 @@ struct Step {
     int32_t arg = 0, result = 1;
     Units text = {};
 };
+
 std::pair<int32_t, u16string> call(Document& d, const Step& s) {
     u16string text, old = u"old", name(s.name);
     int32_t result = 1;
@@ -72,7 +73,7 @@ void run(Document& d, const std::vector<Step>& steps) {
     for (size_t i = 0; i < steps.size(); ++i) {
         const Step& s = steps[i];
         const auto [result, text] = call(d, s);
-        const bool readsText = !s.text.empty() || std::u16string_view(u"ATR").find(s.call) != Units::npos;
+        const bool readsText = !s.text.empty() || Units(u"ATR").find(s.call) != Units::npos;
         EXPECT_EQ(std::pair(result, readsText ? text : u16string()), std::pair(s.result, u16string(s.text)))
             << "step " << i + 1 << ": " << s.call << ' ' << show(s.name);
     }
