@@ -3,9 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <optional>
+#include <random>
+
 #include "frame/error.hpp"
 
 namespace lark::test {
+
+using std::u16string;
 
 // The error body raised; number 0 when it returned.
 template <class Body>
@@ -20,7 +26,7 @@ Error raised(Body&& body) {
 
 // Units as gtest prints them, long ones cut to their start.
 inline std::string show(std::u16string_view s) {
-    return testing::PrintToString(std::u16string(s.substr(0, 60))) + (s.size() > 60 ? "..." : "");
+    return testing::PrintToString(u16string(s.substr(0, 60))) + (s.size() > 60 ? "..." : "");
 }
 
 }  // namespace lark::test

@@ -1,11 +1,4 @@
-// The text core: search, tokenizing and unit access by table and against plain unit-by-unit rules
-// on random strings, command lines, the sort and 16-bit words. Also built on the scalar core.
-#include <gtest/gtest.h>
-
-#include <functional>
-#include <optional>
-#include <random>
-
+// Text core: tables, random strings against plain rules, command lines, the sort, words. Also built on the scalar core.
 #include "support.hpp"
 #include "text/command_line.hpp"
 #include "text/quick_sort.hpp"
@@ -13,19 +6,10 @@
 #include "text/words.hpp"
 
 using namespace lark::text;
-using lark::test::raised;
-using lark::test::show;
-using std::u16string;
+using namespace lark::test;
 using Texts = std::vector<u16string>;
 
 namespace {
-
-Texts texts(Units s, const std::vector<Token>& tokens) {
-    Texts out;
-    for (const Token& t : tokens)
-        out.emplace_back(s.substr(t.offset, t.length));
-    return out;
-}
 
 // The plain rules: mode 1 folds a..z, mode 2 (database) finds nothing, any other mode is binary.
 uint16_t fold(uint16_t u, int mode) { return mode == 1 && u >= 'a' && u <= 'z' ? u - 32 : u; }
@@ -40,65 +24,48 @@ int refInChar(int start, Units s, uint16_t c, int mode, int step) {  // step -1:
 int refInstr(int start, Units s, Units m, int mode) {  // low bytes only
     if (s.empty() || m.empty() || m.size() > s.size()) return 0;
     if (start < 0) return -1;
-    for (size_t p = size_t(start - 1), k = 0; mode != 2 && p + m.size() <= s.size(); ++p, k = 0) {
-        while (k < m.size() && fold(s[p + k] & 0xFF, mode) == fold(m[k] & 0xFF, mode))
-            ++k;
-        if (k == m.size()) return int(p + 1);
-    }
+    const auto same = [&](uint16_t a, uint16_t b) { return fold(a & 0xFF, mode) == fold(b & 0xFF, mode); };
+    for (size_t p = size_t(start - 1); mode != 2 && p + m.size() <= s.size(); ++p)
+        if (std::equal(m.begin(), m.end(), s.begin() + p, same)) return int(p + 1);
     return 0;
 }
 
 // The tokenizer walk with the quoted-field rule; nothing where a quoted field has no inside.
-std::optional<Texts> refSplit(Units s, uint16_t delimiter, int mode, bool quoted) {
-    const auto isDelimiter = [&](size_t i) { return fold(s[i], mode) == fold(delimiter, mode); };
-    Texts out;
+std::optional<std::vector<Token>> refSplit(Units s, uint16_t delimiter, int mode, bool quoted) {
+    const auto isDelimiter = [&](uint16_t u) { return fold(u, mode) == fold(delimiter, mode); };
+    std::vector<Token> out;
     for (size_t i = 0;;) {
-        while (i < s.size() && isDelimiter(i))
-            ++i;
+        i = std::find_if_not(s.begin() + i, s.end(), isDelimiter) - s.begin();
         if (i >= s.size()) return out;
         const size_t first = i;
         const bool q = quoted && s[i] == u'"';
         if (q) i = std::min(s.find(u'"', i + 1), s.size());
-        while (i < s.size() && !isDelimiter(i))
-            ++i;
+        i = std::find_if(s.begin() + i, s.end(), isDelimiter) - s.begin();
         if (q && i - first < 2) return std::nullopt;
-        out.emplace_back(q ? s.substr(first + 1, i - first - 2) : s.substr(first, i - first));
+        out.push_back(q ? Token{first + 1, i - first - 2} : Token{first, i - first});
     }
 }
 
-TEST(TextSearch, ErrorsReverseSearchAndUnits) {
+TEST(TextCore, RowsOfEachMember) {
     EXPECT_EQ(lrkInstr(0, u"", u"a", 0) + lrkInstr(0, u"abc", u"abcd", 0), 0);  // both win over the start-0 error
     EXPECT_EQ(lrkInstrRev(u"abcabc", u"BC"), 5);                                // text mode from the end by default
+    EXPECT_EQ(u16string(TrimSpaces(u"  a b \t ")) + u16string(TrimSpaces(u"   ")), u"a b \t");
     // clang-format off
     const std::pair<std::function<void()>, Units> errors[] = {
         {[] { lrkInstr(0, u"abc", u"b", 0); }, u"MDataStructures.lrkInstr"},
         {[] { lrkInstrRev(u"abc", u"b", 0); }, u"MDataStructures.lrkInstrRev"}, {[] { StripQuotes(u"\""); }, u""},
         {[] { lrkInstrRev(u"abc", u"b", -2); }, u"MDataStructures.lrkInstrRev"},
-        {[] { FastSplit2(u"\"", 44, 0, true); }, u""}, {[] { FastSplit2(u"a,\"", 44, 0, true); }, u""}};
+        {[] { FastSplit2(u"a,\"", 44, 0, true); }, u""}};
     // Whole units from the end, giving up at one above 255: text, match, start, mode, position.
     const std::tuple<Units, Units, int, int, int> reverse[] = {{u"abcabc", u"", 2, 0, 6}, {u"ab", u"abc", 0, 0, 0},
         {u"abcabc", u"bc", -1, 0, 5}, {u"abcabc", u"bc", 4, 0, 2}, {u"abcabc", u"bc", 5, 0, 5},
         {u"abcabc", u"bc", 6, 0, 5}, {u"abcabc", u"bc", 7, 0, 0}, {u"abcabc", u"BC", -1, 1, 5},
         {u"abcabc", u"BC", -1, 3, 0}, {u"abcabc", u"bc", 6, 2, 0}, {u"abcabc", u"bc", -1, 2, 5},
-        {u"a\u0100bc", u"a", -1, 0, 0}, {u"abc", u"\u0100", -1, 0, 0}, {u"\u0100bc", u"b", -1, 0, 2}};
+        {u"a\u0100bc", u"a", -1, 0, 0}, {u"\u0100bc", u"b", -1, 0, 2}};
     // text, position, mode, QuickMid, lrkMidAscW
     const std::tuple<Units, int, int, int, int> units[] = {{u"abc", 2, 0, 'b', 'b'}, {u"`az{", 1, 1, '`', '`'},
         {u"`az{", 2, 1, 'A', 'a'}, {u"`az{", 3, 1, 'Z', 'z'}, {u"`az{", 4, 1, '{', '{'}, {u"abc", 0, 1, 0, 0},
         {u"abc", 4, 1, 0, 0}, {u"a\uFF61", 2, 1, -159, -159}};
-    // clang-format on
-    for (const auto& [call, source] : errors) {
-        EXPECT_EQ(raised(call).number, 5) << show(source);
-        EXPECT_EQ(raised(call).source, source);
-    }
-    for (const auto& [s, m, start, mode, at] : reverse)
-        EXPECT_EQ(lrkInstrRev(s, m, start, mode), at) << show(s) << start;
-    for (const auto& [s, pos, mode, quickMid, midAscW] : units)
-        EXPECT_EQ(std::pair(QuickMid(s, pos, mode), lrkMidAscW(s, pos)), std::pair(int16_t(quickMid), int16_t(midAscW)))
-            << pos;
-}
-
-TEST(TextSearch, ReplaceCompareStripAndTokenize) {
-    // clang-format off
     const std::tuple<u16string, int, char16_t, char16_t, int, u16string> replaces[] = {{u"Aa", 1, u'a', u'x', 1, u"xx"},
         {u"abab", 4, u'b', u'z', 0, u"abaz"}, {u"abab", 0, u'b', u'z', 0, u"abab"},
         {u"abab", 5, u'b', u'z', 0, u"abab"}, {u"abab", 1, u'b', u'z', 2, u"abab"},
@@ -109,10 +76,16 @@ TEST(TextSearch, ReplaceCompareStripAndTokenize) {
         {u"\u0141b", u"Ab", 0, true}};
     const std::pair<Units, Units> strips[] = {{u"\"abc\"", u"abc"}, {u"\"abc", u"abc"}, {u"abc\"", u"abc"}, {u"", u""},
         {u"\"\"", u""}};
-    const std::tuple<Units, char16_t, int, Texts> splits[] = {{u",,a,b,,", u',', 0, {u"a", u"b"}},
-        {u"xAyaz", u'a', 1, {u"x", u"y", u"z"}}, {u"\"abc", u',', 0, {u"ab"}},  // unclosed: to the end, less a unit
-        {u",\"a,b\"cd,e\"f\",\"\"", u',', 0, {u"a,b\"c", u"e\"f\"", u""}}, {u"", u',', 0, {}}};
+    const std::array<int32_t, 3> words[] = {{65537, 1, 1}, {-65536, 0, -1}, {65535, -1, 0}, {32767, 32767, 0},
+        {32768, -32768, 0}, {INT32_MIN, 0, -32768}};  // value, low word, high word
     // clang-format on
+    for (const auto& [call, source] : errors)
+        EXPECT_EQ(std::pair(raised(call).number, raised(call).source), std::pair(5, u16string(source)));
+    for (const auto& [s, m, start, mode, at] : reverse)
+        EXPECT_EQ(lrkInstrRev(s, m, start, mode), at) << show(s) << start;
+    for (const auto& [s, pos, mode, quickMid, midAscW] : units)
+        EXPECT_EQ(std::pair(QuickMid(s, pos, mode), lrkMidAscW(s, pos)), std::pair(int16_t(quickMid), int16_t(midAscW)))
+            << pos;
     for (auto [s, start, match, by, mode, expected] : replaces) {
         lrkReplaceChar(start, s, int16_t(match), int16_t(by), mode);
         EXPECT_EQ(s, expected) << show(expected) << start;
@@ -121,15 +94,16 @@ TEST(TextSearch, ReplaceCompareStripAndTokenize) {
         EXPECT_EQ(IsEqualString(a, b, mode), equal) << show(a) << show(b);
     for (const auto& [in, out] : strips)
         EXPECT_EQ(StripQuotes(in), out) << show(in);
-    for (const auto& [s, delimiter, mode, parts] : splits)
-        EXPECT_EQ(texts(s, FastSplit2(s, int16_t(delimiter), mode, true)), parts) << show(s);
-    EXPECT_EQ(u16string(TrimSpaces(u"  a b \t ")) + u16string(TrimSpaces(u"   ")), u"a b \t");
+    for (const auto& [v, lo, hi] : words)
+        EXPECT_EQ(std::pair(loWord(uint32_t(v)), hiWord(uint32_t(v))), std::pair(int16_t(lo), int16_t(hi))) << v;
+    for (auto [lo, hi, packed] : {std::array{-1, 1, 131071}, {1, -1, -65535}, {0, -32768, INT32_MIN}, {-1, -1, -1}})
+        EXPECT_EQ(packWords(int16_t(lo), int16_t(hi)), packed) << lo << ',' << hi;
+    for (auto [v, low] : {std::pair{300, 44}, {-1, 255}, {256, 0}})
+        EXPECT_EQ(lowByte(v), low) << v;
 }
 
-// Random strings of every length up to a few vector blocks; in every other one a filler unit makes
-// the matches rare, so that they fall at every offset of a block. The units: letters and their
-// neighbours at both ends of the fold range, units whose low byte is a letter or a comma under a
-// high byte (one negative as a 16-bit value), and a quote.
+// Random strings up to a few vector blocks, every other one mostly filler so that matches fall at every block offset.
+// Units: letters and their neighbours at both ends of the fold range, letters and a comma under a high byte, a quote.
 TEST(TextSearch, RandomStringsAgainstThePlainRules) {
     const char16_t alphabet[] = {u'a', u'A', u'z', u'Z',  u'b',  u',',   u'"',  u'@', u'[',
                                  u'`', u'{', u' ', 0x141, 0x161, 0xFF61, 0x12C, 0x17A};
@@ -139,8 +113,7 @@ TEST(TextSearch, RandomStringsAgainstThePlainRules) {
         const size_t kinds = 2 + rng() % (std::size(alphabet) - 1);  // fewer kinds, more matches
         const auto pick = [&](size_t length, unsigned filler) {      // filler: the share of 'x', in percent
             u16string s(length, u'x');
-            for (auto& u : s)
-                if (rng() % 100 >= filler) u = alphabet[rng() % kinds];
+            std::generate(s.begin(), s.end(), [&] { return rng() % 100 >= filler ? alphabet[rng() % kinds] : u'x'; });
             return s;
         };
         const u16string m = pick(1 + rng() % 4, 0), buffer = pick(n, trial % 2 ? 0 : 95 + rng() % 5) + m + m;
@@ -153,9 +126,9 @@ TEST(TextSearch, RandomStringsAgainstThePlainRules) {
         ASSERT_EQ(start ? lrkInstr(start, s, m, mode) : 0, start ? refInstr(start, s, m, mode) : 0);
         for (bool quoted : {false, true}) {
             const auto want = refSplit(s, c, mode, quoted);
-            Texts got;
-            ASSERT_EQ(raised([&] { got = texts(s, FastSplit2(s, int16_t(c), mode, quoted)); }).number, want ? 0 : 5);
-            ASSERT_EQ(got, want.value_or(Texts{}));
+            std::vector<Token> got;
+            ASSERT_EQ(raised([&] { got = FastSplit2(s, int16_t(c), mode, quoted); }).number, want ? 0 : 5);
+            ASSERT_EQ(got, want.value_or(std::vector<Token>{}));
         }
     }
 }
@@ -167,9 +140,8 @@ struct Case {
     int32_t count = -1;  // -1: as many as stored
 };
 
-// At most 100 parameters are stored: a 101st is counted and ends the parse, unless an unterminated
-// quote ends it first. The position may not pass 32,767: a move beyond fails the parse after the
-// parameter just taken.
+// At most 100 parameters are stored: a 101st is counted and ends the parse, unless an unterminated quote ends it
+// first. The position may not pass 32,767: a move beyond fails the parse after the parameter just taken.
 TEST(CommandLine, QuotingSpacesAndLimits) {
     const auto x = [](size_t n) { return u16string(n, u'x'); };
     const size_t kMax = 32767;
@@ -187,9 +159,7 @@ TEST(CommandLine, QuotingSpacesAndLimits) {
         {u"a\"\"b", {u"a", u"", u"b"}}, {u"", {}}, {u16string(70000, u' '), {}},
         // An unterminated quote keeps what came before it.
         {u"\"", {}, true}, {u"x \"abc", {u"x"}, true}, {u"x\"abc", {u"x"}, true}, {u"a\"", {u"a"}, true},
-        {u"\"a\" \"", {u"a"}, true}, {u"a b\"c d\"", {u"a", u"b\"c", u"d"}, true}, {words, w},
-        {words + u" x", w, true, 101}, {words + u" \"\"", w, true, 101}, {words + u" \"a b\"", w, true, 101},
-        {words + u" \"x", w, true},
+        {words, w}, {words + u" x", w, true, 101}, {words + u" \"\"", w, true, 101}, {words + u" \"x", w, true},
         // Unquoted at the start, the position moves to just after the end; quoted, past the mark.
         {x(kMax - 1), {x(kMax - 1)}}, {x(kMax), {x(kMax)}, true}, {u'"' + x(kMax - 3) + u'"', {x(kMax - 3)}},
         {u'"' + x(kMax - 2) + u'"', {x(kMax - 2)}, true},
@@ -210,8 +180,7 @@ TEST(CommandLine, QuotingSpacesAndLimits) {
 
 using Exchanges = std::vector<std::pair<int64_t, int64_t>>;
 
-// An array read and written by its own indices from lower on; any other index throws, as a
-// subscript error does in the members. Every exchange is logged.
+// An array by its own indices from lower on; any other index throws, as a subscript error does. Exchanges are logged.
 struct Access {
     int64_t lower = 0;
     std::vector<int> items;
@@ -226,8 +195,7 @@ struct Access {
     void exchange(int64_t i, int64_t j) { std::swap((*this)[i], (*this)[j]), log.emplace_back(i, j); }
 };
 
-// The procedure in its plain form, both parts by recursive calls. Sorting the same parts in the same
-// order, the sort may only loop where this recurses second, which keeps its stack shallow.
+// The plain procedure, both parts by recursion in the order the sort takes them (it loops for the second one).
 template <class A>
 void recursiveSort(A& a, int64_t left, int64_t right) {
     if (left >= right) return;
@@ -247,15 +215,11 @@ void recursiveSort(A& a, int64_t left, int64_t right) {
 
 std::vector<int> randomKeys(std::mt19937& rng, size_t n, int distinct) {
     std::vector<int> keys(n);
-    for (int& k : keys)
-        k = int(rng() % unsigned(distinct)) - distinct / 2;
+    std::generate(keys.begin(), keys.end(), [&] { return int(rng() % unsigned(distinct)) - distinct / 2; });
     return keys;
 }
 
-TEST(QuickSort, ExchangesAsTheRecursiveProcedureOnAnyRange) {
-    Access traced{0, {2, 1, 3, 0, 0}};  // pivot 3; the scans cross with j = 3 beyond the middle: [4, 4] first
-    quickSort(traced, 0, 4);
-    EXPECT_EQ(traced.log, (Exchanges{{2, 4}, {0, 3}, {1, 2}, {0, 1}, {2, 2}}));
+TEST(QuickSort, ExchangesAsThePlainProcedureAndEndsOnAnyOrder) {
     std::mt19937 rng(11);
     for (int round = 0; round < 3000; ++round) {
         const size_t n = 1 + rng() % (round < 2900 ? 60 : 3000);
@@ -267,11 +231,7 @@ TEST(QuickSort, ExchangesAsTheRecursiveProcedureOnAnyRange) {
         ASSERT_EQ(ours.log, theirs.log) << "round " << round << ": " << left << ".." << right << " from " << lower;
         ASSERT_TRUE(left >= right || std::is_sorted(&ours[left], &ours[right] + 1));
     }
-}
-
-TEST(QuickSort, OrdersThatContradictThemselvesStillEnd) {
-    // Always less, always greater, or at random: the sort ends, reads nothing outside the range, and
-    // keeps every element.
+    // Always less, always greater or at random: the sort ends, stays inside the range and keeps every element.
     struct Inconsistent : Access {
         std::mt19937* rng;
         int mode, calls = 0;
@@ -282,28 +242,13 @@ TEST(QuickSort, OrdersThatContradictThemselvesStillEnd) {
         bool less(int64_t i, int) { return say(i, 0); }
         bool greater(int64_t i, int) { return say(i, 1); }
     };
-    std::mt19937 rng(3);
+    rng.seed(3);
     for (int round = 0; round < 150; ++round) {
         Inconsistent bad{{10, randomKeys(rng, 1 + rng() % 100, 100)}, &rng, round % 3};
-        std::vector<int> before = bad.items;
+        const std::vector<int> before = bad.items;
         ASSERT_NO_THROW(quickSort(bad, 10, 9 + int64_t(bad.items.size()))) << "mode " << bad.mode;
-        std::sort(before.begin(), before.end());
-        std::sort(bad.items.begin(), bad.items.end());
-        ASSERT_EQ(before, bad.items);
+        ASSERT_TRUE(std::is_permutation(before.begin(), before.end(), bad.items.begin()));
     }
-}
-
-TEST(Words, SignedWordsAtTheirBoundaries) {
-    // clang-format off
-    const std::array<int32_t, 3> words[] = {{65537, 1, 1}, {-65536, 0, -1}, {65535, -1, 0}, {32767, 32767, 0},
-        {32768, -32768, 0}, {INT32_MIN, 0, -32768}};  // value, low word, high word
-    // clang-format on
-    for (const auto& [v, lo, hi] : words)
-        EXPECT_EQ(std::pair(loWord(uint32_t(v)), hiWord(uint32_t(v))), std::pair(int16_t(lo), int16_t(hi))) << v;
-    for (auto [lo, hi, packed] : {std::array{-1, 1, 131071}, {1, -1, -65535}, {0, -32768, INT32_MIN}, {-1, -1, -1}})
-        EXPECT_EQ(packWords(int16_t(lo), int16_t(hi)), packed) << lo << ',' << hi;
-    for (auto [v, low] : {std::pair{300, 44}, {-1, 255}, {256, 0}})
-        EXPECT_EQ(lowByte(v), low) << v;
 }
 
 }  // namespace

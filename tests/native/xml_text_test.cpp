@@ -1,21 +1,13 @@
-// The XML text core: written lines, scripts of calls on loaded texts, number readings, elements,
-// and random documents searched directly and through the tag index. Also built on the scalar core.
+// XML text core: writer, call scripts, elements, random documents with and without the tag index; also scalar-built.
 #include "xml/xml_text.hpp"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <cstring>
-#include <functional>
-#include <random>
 
 #include "support.hpp"
 #include "text/strings.hpp"
 
 using namespace lark::xml;
-using lark::test::raised;
-using lark::test::show;
-using std::u16string;
+using namespace lark::test;
 
 namespace {
 
@@ -26,24 +18,25 @@ const u16string kSample =
 // The sample with lines added at the end of RECENT.
 u16string withFiles(Units lines) { return u16string(kSample).insert(kSample.find(u"   </RECENT>"), lines); }
 
-// One call on a document: its result (true as 1), and the text it reads, compared when given and
-// always for A, T and R. arg is an occurrence, a default (P: 1 for "dflt"), a room for pairs, or
-// the reference passed in; what each call reads is noted in call().
+// One call on a document: its result (true as 1) and the text it reads, compared when given and always for A, T
+// and R. arg is an occurrence, a default (P: 1 for "dflt"), a room for pairs, or the reference passed in.
 struct Step {
     char call;
     Units name = {};
     int32_t arg = 0, result = 1;
     Units text = {};
 };
-using Outcome = std::pair<int32_t, u16string>;
 
-Outcome call(Document& d, const Step& s) {
+std::pair<int32_t, u16string> call(Document& d, const Step& s) {
     u16string text, old = u"old", name(s.name);
     int32_t result = 1;
     bool reference = s.arg;
     PropertyList list;
     const auto range = d.CurrentRange().value_or(std::pair(0, 0));  // a stale range may lie past the text
     const Units content = d.Content(), inRange = content.substr(std::min<size_t>(range.first - 1, content.size()));
+    const auto note = [&](const Element& e, const u16string& part) {  // for 'E'
+        text += part + u";", result += e.Contents().find(part) == u16string::npos;
+    };
     // clang-format off
     switch (s.call) {
         case 'W': result = d.ReadWithinTags(name); text = name; break;  // the name as left
@@ -58,8 +51,7 @@ Outcome call(Document& d, const Step& s) {
         case 'B': result = d.ReadPropertyBoolean(s.name, reference); text = reference ? u"true" : u"false"; break;
         case 'C': result = d.CountTags(s.name); break;
         case 'T': for (const Span& t : d.Tags(s.name)) text.append(content.substr(t.offset, t.length)) += u";";
-                  result = int32_t(d.Tags(s.name).size());  // "inner;" each
-                  break;
+                  result = int32_t(d.Tags(s.name).size()); break;  // "inner;" each
         case 'A': result = d.ReadAllProperties(size_t(s.arg), list);  // "name=value;" each
                   for (size_t k = 0; k < list.names.size(); ++k) text += list.names[k] + u"=" + list.values[k] + u";";
                   break;
@@ -68,13 +60,8 @@ Outcome call(Document& d, const Step& s) {
         case 'E': result = 0;  // the pairs as elements, a path into each, their children's values; result: misses
                   for (const Span& t : d.Tags(s.name)) {
                       const Element e(d.Content(), t, Element::Kind::Inner);
-                      const u16string property = e.GetProperty(name + u">" + name);
-                      text += property + u";", result += e.Contents().find(property) == u16string::npos;
-                      for (const Span& c : e.Tags(name)) {
-                          const Element child = e.Child(c);
-                          const u16string value = child.Value();
-                          text += value + u";", result += child.Contents().find(value) == u16string::npos;
-                      }
+                      note(e, e.GetProperty(name + u">" + name));
+                      for (const Span& c : e.Tags(name)) note(e.Child(c), e.Child(c).Value());
                   }
                   break;
     }
@@ -86,21 +73,19 @@ void run(Document& d, const std::vector<Step>& steps) {
     for (size_t i = 0; i < steps.size(); ++i) {
         const Step& s = steps[i];
         const auto [result, text] = call(d, s);
-        EXPECT_EQ(result, s.result) << "step " << i + 1 << ": " << s.call << ' ' << show(s.name);
-        if (!s.text.empty() || std::strchr("ATR", s.call)) {
-            EXPECT_EQ(text, u16string(s.text)) << "step " << i + 1 << ": " << s.call << ' ' << show(s.name);
-        }
+        const bool readsText = !s.text.empty() || Units(u"ATR").find(s.call) != Units::npos;
+        EXPECT_EQ(std::pair(result, readsText ? text : u16string()), std::pair(s.result, u16string(s.text)))
+            << "step " << i + 1 << ": " << s.call << ' ' << show(s.name);
     }
 }
 
-Document loaded(Units text) {
+Document loaded(Units text, size_t indexThreshold = TagIndex::kDefaultThreshold) {
     Document d;
-    d.Load(u16string(text));
+    d.SetIndexThreshold(indexThreshold), d.Load(u16string(text));
     return d;
 }
 
-// Random tag soup over a few names, with nesting, stray brackets and line breaks, units whose low
-// byte is a bracket or a letter, tags longer than 16 units (keyed by hash), and any unit at all.
+// Tag soup: a few names nested, stray brackets, line breaks, low bytes of brackets and letters, long tags, any unit.
 u16string randomDocument(std::mt19937& rng, size_t pieces) {
     // clang-format off
     static const u16string parts[] = {u"<A>", u"</A>", u"<b>", u"</B>", u"<AB>", u"</ab>", u"<", u">", u"\r\n", u"x",
@@ -112,7 +97,7 @@ u16string randomDocument(std::mt19937& rng, size_t pieces) {
     return text;
 }
 
-TEST(XmlWriter, LinesIndentAndNegativeIndent) {
+TEST(XmlWriterAndElement, LinesIndentsPathsValuesAndChildren) {
     Writer w;
     const u16string lines[] = {w.WriteAnnouncementTag(),           w.WriteOpenTag(u"Settings"),
                                w.WriteProperty(u"Left", u"10"),    w.WriteOpenTag(u"Recent"),
@@ -125,37 +110,50 @@ TEST(XmlWriter, LinesIndentAndNegativeIndent) {
     EXPECT_EQ(w.WriteAnnouncementTag(), u"     <?xml version=\"1.0\"?>\r\n");
     w.Reset();
     // A negative indent raises error 5 for every line; the close tag's subtraction stands.
+    const std::function<void()> writes[] = {[&] { w.WriteCloseTag(u"x"); }, [&] { w.WriteOpenTag(u"x"); },
+                                            [&] { w.WriteProperty(u"x", u"1"); }, [&] { w.WriteAnnouncementTag(); }};
+    for (const auto& write : writes)
+        EXPECT_EQ((std::pair{raised(write).number, w.Indent()}), std::pair(5, -3));  // in this order
+    w.SetIndent(0);
+    EXPECT_EQ(raised(writes[2]).number, 0);
+    // Elements made from a file level: text, path, GetProperty. Each part of a path must open inside
+    // the pair before it, searched from just after that pair's "<".
     // clang-format off
-    const std::tuple<std::function<void()>, int32_t, int32_t> rows[] = {{[&] { w.WriteCloseTag(u"x"); }, 5, -3},
-        {[&] { w.WriteOpenTag(u"x"); }, 5, -3}, {[&] { w.WriteProperty(u"x", u"1"); }, 5, -3},
-        {[&] { w.WriteAnnouncementTag(); }, 5, -3}, {[&] { w.SetIndent(0), w.WriteProperty(u"x", u"1"); }, 0, 0}};
+    const std::tuple<Units, Units, Units> paths[] = {{u"<I><N>x</N><S>5</S></I>", u"s", u"5"},
+        {u"<I><N>x</N></I>", u"C", u""}, {u"<I><N>x</N></I>", u"", u""}, {u"<A><B>1</B></A><B>2</B>", u"a>b", u"1"},
+        {u"<A><B>1</B></A><B>2</B>", u"B", u"1"}, {u"<A><B>1</B></A><B>2</B>", u"A>", u""},
+        {u"<A></A><B>2</B>", u"A>B", u""}, {u"<A><B><C>c</C></B></A>", u"A>B>C", u"c"},
+        {u"<A><B><C>c</C></B></A>", u"A>C", u"c"}, {u"<A><B><C>c</C></B></A>", u"B>A", u""},
+        {u"<A<B>x</B></A<B>", u"A<B>B", u"x"}};
+    // Only an element with its tags has a value: from the first ">" to the last "</".
+    using enum Element::Kind;
+    const std::tuple<Units, Element::Kind, Units> values[] = {{u"<I>1</I>", Tagged, u"1"},
+        {u"<I><J>2</J></I>", Tagged, u"<J>2</J>"}, {u"<I>1</I>", Inner, u""}, {u"</a>x", Tagged, u""},
+        {u"abc", Tagged, u""}, {u"a>bc", Tagged, u""}, {u"<a></a>", Tagged, u""}};
     // clang-format on
-    for (const auto& [call, number, indent] : rows) {
-        EXPECT_EQ(raised(call).number, number);
-        EXPECT_EQ(w.Indent(), indent);
-    }
+    for (const auto& [text, path, value] : paths)
+        EXPECT_EQ(Element(text, {0, text.size()}, Inner).GetProperty(path), value) << show(path);
+    for (const auto& [text, kind, value] : values)
+        EXPECT_EQ(Element(text, {0, text.size()}, kind).Value(), value);
+    const Element list(u"<L><I>1</I>\r\n<I><J>2</J></I><I>3</i></L>", {0, 41}, Inner);
+    const auto items = list.Tags(u"I");
+    ASSERT_EQ(items.size(), 3u);
+    EXPECT_EQ(list.Child(items[1]).Value() + list.Child(items[2]).Contents(), u"<J>2</J><I>3</i>");
+    // A span past the text is cut to what exists.
+    EXPECT_EQ(Element(u"abc", {2, 10}, Inner).Contents() + Element(u"abc", {9, 1}, Inner).Contents(), u"c");
 }
 
-TEST(XmlDocument, NumbersAndBooleans) {
-    // text, ReadPropertyLong's number (half to even, 0 outside the Long range), boolean (-1: none)
-    // clang-format off
-    const std::tuple<Units, int32_t, int> rows[] = {{u"  12abc", 12, -1}, {u"\r\n\t 42", 42, 1}, {u"2.5", 2, 1},
-        {u"3.5", 4, 1}, {u".5", 0, 1}, {u"1.5.5", 2, -1}, {u"+7", 7, 1}, {u"-1", -1, 1}, {u"0", 0, 0},
-        {u"1e3", 1000, 1}, {u"1D2x", 100, -1}, {u"1e", 1, -1}, {u"1e400", 0, 1}, {u"1e-400", 0, 0},
-        {u"3000000000", 0, 1}, {u"-2147483648", INT32_MIN, 1}, {u"2147483647.4", INT32_MAX, 1}, {u"2147483647.5", 0, 1},
-        {u"-2147483648.5", INT32_MIN, 1}, {u"&H10", 16, 1}, {u"&hFFFF", -1, 1}, {u"&O17", 15, 1},
-        {u"&H7FFFFFFF", INT32_MAX, 1}, {u"&H80000000", INT32_MIN, 1}, {u"&H100000000", 0, 1}, {u"&H", 0, -1},
-        {u"&O8", 0, -1}, {u"abc", 0, -1}, {u"", 0, -1}, {u"true", 0, 1}, {u" True ", 0, 1}, {u"FALSE", 0, 0}};
-    // clang-format on
-    for (const auto& [text, number, boolean] : rows) {
-        const auto b = toBoolean(text);
-        EXPECT_EQ(std::pair(toLong(text), b ? int(*b) : -1), std::pair(number, boolean)) << show(text);
-    }
-}
-
-TEST(XmlDocument, Scripts) {
+TEST(XmlDocument, NumbersScriptsAndTheFiftyFirstLevel) {
     const u16string added = u"   <FILE>b.txt</FILE>\r\n", edited = withFiles(added);
     // clang-format off
+    // text, ReadPropertyLong's number (half to even, 0 outside the Long range), boolean ({}: none)
+    const std::tuple<Units, int32_t, std::optional<bool>> rows[] = {{u"  12abc", 12, {}}, {u"\r\n\t 42", 42, 1},
+        {u"2.5", 2, 1}, {u"3.5", 4, 1}, {u".5", 0, 1}, {u"1.5.5", 2, {}}, {u"+7", 7, 1}, {u"-1", -1, 1}, {u"0", 0, 0},
+        {u"1e3", 1000, 1}, {u"1D2x", 100, {}}, {u"1e", 1, {}}, {u"1e400", 0, 1}, {u"1e-400", 0, 0},
+        {u"3000000000", 0, 1}, {u"2147483647.4", INT32_MAX, 1}, {u"2147483647.5", 0, 1},
+        {u"-2147483648.5", INT32_MIN, 1}, {u"&H10", 16, 1}, {u"&hFFFF", -1, 1}, {u"&O17", 15, 1},
+        {u"&H7FFFFFFF", INT32_MAX, 1}, {u"&H80000000", INT32_MIN, 1}, {u"&H100000000", 0, 1}, {u"&H", 0, {}},
+        {u"&O8", 0, {}}, {u"", 0, {}}, {u" True ", 0, 1}, {u"FALSE", 0, 0}};
     const std::pair<u16string, std::vector<Step>> scripts[] = {
         {kSample, {{'L', {}, 0, 1}, {'R', {}, 0, 1, kSample}, {'W', u"settings", 0, 1, u"SETTINGS"}, {'L', {}, 0, 2},
             // From the unit after the opening tag's CR up to the closing tag.
@@ -199,90 +197,51 @@ TEST(XmlDocument, Scripts) {
         // After an edit that shrinks the text, a stale range past its end fails instead of crashing.
         {u"x\r\n<Q>\r\n" + u16string(20, u'y') + u"\r\n</Q>\r\nz",
             {{'W', u"Q"}, {'D'}, {'I', u"x", 0, 0}, {'D', {}, 0, 0}}}};
+    // With no current range every reading and editing member fails, even for a tag the text holds; a
+    // default is taken before anything is searched, and a name is upper-cased all the same.
+    const std::vector<Step> noRange = {{'R', {}, 0, 0}, {'W', u"v", 0, 0, u"V"}, {'O', u"V", 1, 0},
+        {'P', u"V", 0, 0, u"old"}, {'P', u"V", 1, 0, u"dflt"}, {'N', u"V", 3, 3}, {'B', u"V", 1, 0, u"true"},
+        {'A', {}, 10, -1}, {'C', u"V", 0, 0}, {'T', u"V", 0, 0}, {'I', u"x", 0, 0}, {'D', {}, 0, 0}};
     // clang-format on
+    for (const auto& [text, number, boolean] : rows)
+        EXPECT_EQ(std::pair(toLong(text), toBoolean(text)), std::pair(number, boolean)) << show(text);
     for (const auto& [text, steps] : scripts) {
         SCOPED_TRACE(show(text));
         Document d = loaded(text);
         run(d, steps);
         EXPECT_EQ(d.ReWriteText(), d.Content() + u"\r\n");
     }
-}
-
-TEST(XmlDocument, NothingLoadedAndTheFiftyFirstLevel) {
-    // With no current range every reading and editing member fails, even for a tag the text holds; a
-    // default is taken before anything is searched, and a name is upper-cased all the same.
-    // clang-format off
-    const std::vector<Step> noRange = {{'R', {}, 0, 0}, {'W', u"v", 0, 0, u"V"}, {'O', u"V", 1, 0},
-        {'P', u"V", 0, 0, u"old"}, {'P', u"V", 1, 0, u"dflt"}, {'N', u"V", 3, 3}, {'B', u"V", 1, 0, u"true"},
-        {'A', {}, 10, -1}, {'C', u"V", 0, 0}, {'T', u"V", 0, 0}, {'I', u"x", 0, 0}, {'D', {}, 0, 0}};
-    // clang-format on
     Document none;
     run(none, noRange);
     run(none, {{'L', {}, 0, 0}, {'U', {}, 0, 0}});
     // Each depth has its own name, since same-name nesting is not balanced.
-    std::vector<u16string> names;
+    const auto name = [](int i) { return u16string{u'L', char16_t(u'A' + i % 26), char16_t(u'A' + i / 26)}; };
     u16string text = u"<V>deep</V>\r\n";
-    for (char16_t i = 0; i < 52; ++i) {
-        names.push_back({u'L', char16_t(u'A' + i % 26), char16_t(u'A' + i / 26)});
-        text = u"<" + names.back() + u">\r\n" + text + u"</" + names.back() + u">\r\n";
-    }
+    for (int i = 0; i < 52; ++i)
+        text = u"<" + name(i) + u">\r\n" + text + u"</" + name(i) + u">\r\n";
     Document d = loaded(text);
-    for (size_t i = 52; i-- > 3;)
-        run(d, {{'W', names[i]}});
-    run(d, {{'L', {}, 0, 50}, {'P', u"V", 0, 1, u"deep"}, {'W', names[2], 0, 0}, {'L', {}, 0, 51}});
+    for (int i = 52; i-- > 3;)
+        run(d, {{'W', name(i)}});
+    run(d, {{'L', {}, 0, 50}, {'P', u"V", 0, 1, u"deep"}, {'W', name(2), 0, 0}, {'L', {}, 0, 51}});
     run(d, noRange);
     run(d, {{'L', {}, 0, 51}, {'U'}, {'L', {}, 0, 50}, {'P', u"V", 0, 1, u"deep"}});
     EXPECT_EQ(d.Content(), text);
 }
 
-TEST(XmlElement, PathsValuesAndChildren) {
-    // Elements made from a file level: text, path, GetProperty. Each part of a path must open inside
-    // the pair before it, searched from just after that pair's "<".
-    // clang-format off
-    const std::tuple<Units, Units, Units> paths[] = {{u"<I><N>x</N><S>5</S></I>", u"s", u"5"},
-        {u"<I><N>x</N></I>", u"C", u""}, {u"<I><N>x</N></I>", u"", u""}, {u"<A><B>1</B></A><B>2</B>", u"a>b", u"1"},
-        {u"<A><B>1</B></A><B>2</B>", u"B", u"1"}, {u"<A><B>1</B></A><B>2</B>", u"A>", u""},
-        {u"<A></A><B>2</B>", u"A>B", u""}, {u"<A></A><B>2</B>", u"B", u"2"},
-        {u"<A><B><C>c</C></B></A>", u"A>B>C", u"c"}, {u"<A><B><C>c</C></B></A>", u"A>C", u"c"},
-        {u"<A><B><C>c</C></B></A>", u"B>A", u""}, {u"<A<B>x</B></A<B>", u"A<B>B", u"x"}};
-    // Only an element with its tags has a value: from the first ">" to the last "</".
-    const std::tuple<Units, Element::Kind, Units> values[] = {{u"<I>1</I>", Element::Kind::Tagged, u"1"},
-        {u"<I><J>2</J></I>", Element::Kind::Tagged, u"<J>2</J>"}, {u"<I>1</I>", Element::Kind::Inner, u""},
-        {u"</a>x", Element::Kind::Tagged, u""}, {u"abc", Element::Kind::Tagged, u""},
-        {u"a>bc", Element::Kind::Tagged, u""}, {u"<a></a>", Element::Kind::Tagged, u""}};
-    // clang-format on
-    for (const auto& [text, path, value] : paths)
-        EXPECT_EQ(Element(text, {0, text.size()}, Element::Kind::Inner).GetProperty(path), value) << show(path);
-    for (const auto& [text, kind, value] : values)
-        EXPECT_EQ(Element(text, {0, text.size()}, kind).Value(), value);
-    const Element list(u"<L><I>1</I>\r\n<I><J>2</J></I><I>3</i></L>", {0, 41}, Element::Kind::Inner);
-    const auto items = list.Tags(u"I");
-    ASSERT_EQ(items.size(), 3u);
-    EXPECT_EQ(list.Child(items[1]).Value() + list.Child(items[2]).Contents(), u"<J>2</J><I>3</i>");
-    // A span past the text is cut to what exists.
-    EXPECT_EQ(Element(u"abc", {2, 10}, Element::Kind::Inner).Contents() +
-                  Element(u"abc", {9, 1}, Element::Kind::Inner).Contents(),
-              u"c");
-}
-
-// Random documents read and edited by random calls, once searched directly and once through the
-// tag index: both must answer alike, an occurrence walk must land on the pair the list of pairs
-// gives, whatever order the occurrences are asked in, and nothing may read outside the text.
-TEST(XmlIndex, IndexedAndPlainDocumentsAgree) {
+// Random calls on random documents, searched directly and through the tag index, answer alike and read only the text.
+TEST(XmlIndex, IndexedAndPlainSearchesAgree) {
     const u16string names[] = {u"A", u"b", u"AB", u"a", u"LONGER_THAN_SIXTEEN", u"", u"/", u"<", u"<A>\r\nq</A>"};
     std::mt19937 rng(11);
     for (int round = 0; round < 150; ++round) {
         const u16string text = randomDocument(rng, 50 + rng() % 300);
-        Document plain = loaded(text), indexed = loaded(text);
-        plain.SetIndexThreshold(SIZE_MAX);
-        indexed.SetIndexThreshold(0);
+        Document plain = loaded(text, SIZE_MAX), indexed = loaded(text, 0);
         for (int step = 0; step < 60; ++step) {
             Step s{"WOOOUPNBCTAEIDLR"[rng() % 16], names[rng() % std::size(names)], int32_t(rng() % 8) - 1};
             const auto spans = plain.Tags(s.name);
             const int32_t level = plain.Level();
             const size_t length = plain.Content().size();
             if (s.call == 'O') s.arg = int32_t(rng() % (spans.size() + 2));
-            const Outcome got = call(plain, s);
+            const auto got = call(plain, s);
             ASSERT_EQ(call(indexed, s), got)
                 << "round " << round << ", step " << step << ": " << s.call << show(s.name) << s.arg;
             // An edit tells whether it changed the text; a walk lands on the pair the list of pairs gives.
@@ -292,22 +251,18 @@ TEST(XmlIndex, IndexedAndPlainDocumentsAgree) {
             if (s.call != 'O') continue;
             ASSERT_EQ(got.first, s.arg >= 1 && size_t(s.arg) <= spans.size() && level < kMaxLevels);
             if (got.first) {
-                const Span& span = spans[size_t(s.arg) - 1];
-                ASSERT_EQ(plain.CurrentRange(),
-                          std::pair(int32_t(span.offset) + 2, int32_t(span.offset + span.length) + 1));
+                const auto& [offset, length] = spans[size_t(s.arg) - 1];
+                ASSERT_EQ(plain.CurrentRange(), std::pair(int32_t(offset) + 2, int32_t(offset + length) + 1));
             } else if (level < kMaxLevels) {
                 ASSERT_EQ(plain.Level(), level);
             }
         }
     }
-}
-
-TEST(XmlIndex, FindMatchesThePlainSearch) {
     // clang-format off
     const u16string patterns[] = {u"<A>", u"</a>", u"<<", u"<AB>", u"\u0141", u"B>", u"<\u0141>", u"zz",
         u"\u013CA\u013E", u"<longer_than_sixteen>", u"<LONGER_THAN_SIXTEEN"};
     // clang-format on
-    std::mt19937 rng(7);
+    rng.seed(7);
     for (int round = 0; round < 40; ++round) {
         // The last rounds' texts are long enough for groups of thousands of tags.
         const u16string text = randomDocument(rng, round < 36 ? 200 + rng() % 400 : 20000);
@@ -335,16 +290,15 @@ TEST(XmlIndex, TextFilledInBlocksLongNamesAndLongTexts) {
         }));
         EXPECT_EQ(d.Content(), u16string(size, u'x'));
     }
-    // Several blocks, a long tag across the first block's end, and in the last round a source that
-    // runs dry early (a file that shrank while read): the text ends there.
+    // Several blocks, a long tag across the first one's end; in the last round the source runs dry (a file that
+    // shrank while read) and the text ends there.
     std::mt19937 rng(5);
     for (size_t round = 0; round < 4; ++round) {
         u16string text = randomDocument(rng, 20000);
         text.insert(16384 - 10 + round * 3, u"<LONGER_THAN_SIXTEEN>");
         const size_t promised = text.size();
         if (round == 3) text.resize(40000);
-        Document plain = loaded(text), filled;
-        plain.SetIndexThreshold(SIZE_MAX);
+        Document plain = loaded(text, SIZE_MAX), filled;
         filled.SetIndexThreshold(0);
         ASSERT_TRUE(filled.LoadFilled(
             promised, [&](char16_t* out, size_t from, size_t to) { return text.copy(out, to - from, from); }));
@@ -352,16 +306,13 @@ TEST(XmlIndex, TextFilledInBlocksLongNamesAndLongTexts) {
         for (Units name : {u"A", u"b", u"AB", u"LONGER_THAN_SIXTEEN"})
             ASSERT_EQ(plain.Tags(name), filled.Tags(name)) << round;
     }
-    // Tag names whose tags are written in place, around the length kept in place, a long indexed one
-    // and one past the indexed length.
-    for (const size_t n : {1, 8, 9, 10, 14, 41, 45, 46, 100, 300}) {
+    // Tag names around the length whose tags are written in place, a long indexed one and one past the indexed length.
+    for (const size_t n : {1, 8, 9, 10, 14, 41, 45, 46, 100, 300})
         for (const size_t threshold : {size_t(0), SIZE_MAX}) {
             const u16string name(n, u'N');
-            Document d = loaded(u"<" + name + u">one</" + name + u">\r\n<" + name + u">two</" + name + u">");
-            d.SetIndexThreshold(threshold);
+            Document d = loaded(u"<" + name + u">one</" + name + u">\r\n<" + name + u">two</" + name + u">", threshold);
             run(d, {{'P', name, 0, 1, u"one"}, {'C', name, 0, 2}, {'O', name, 2}});
         }
-    }
     // Only long texts are indexed.
     for (const size_t length :
          {size_t{1000}, TagIndex::kDefaultThreshold - 1, TagIndex::kDefaultThreshold, size_t{1} << 20}) {
