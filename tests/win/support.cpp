@@ -1,6 +1,7 @@
 #include "support.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -164,25 +165,14 @@ std::wstring show(const VARIANT& value) {
 namespace {
 
 std::wstring hresultName(HRESULT hr) {
-#define LARK_NAMED(code) \
-    { code, L## #code }
-    static const std::pair<HRESULT, const wchar_t*> names[] = {LARK_NAMED(DISP_E_TYPEMISMATCH),
-                                                               LARK_NAMED(DISP_E_UNKNOWNNAME),
-                                                               LARK_NAMED(DISP_E_MEMBERNOTFOUND),
-                                                               LARK_NAMED(DISP_E_BADPARAMCOUNT),
-                                                               LARK_NAMED(DISP_E_BADVARTYPE),
-                                                               LARK_NAMED(DISP_E_PARAMNOTOPTIONAL),
-                                                               LARK_NAMED(DISP_E_OVERFLOW),
-                                                               LARK_NAMED(DISP_E_NONAMEDARGS),
-                                                               LARK_NAMED(DISP_E_PARAMNOTFOUND),
-                                                               LARK_NAMED(DISP_E_BADINDEX),
-                                                               LARK_NAMED(E_POINTER),
-                                                               LARK_NAMED(E_INVALIDARG),
-                                                               LARK_NAMED(E_NOTIMPL),
-                                                               LARK_NAMED(E_FAIL),
-                                                               LARK_NAMED(E_OUTOFMEMORY),
-                                                               LARK_NAMED(E_NOINTERFACE)};
-#undef LARK_NAMED
+    // clang-format off
+#define NAMED(code) {code, L## #code}
+    static const std::pair<HRESULT, const wchar_t*> names[] = {NAMED(DISP_E_TYPEMISMATCH), NAMED(DISP_E_UNKNOWNNAME),
+        NAMED(DISP_E_MEMBERNOTFOUND), NAMED(DISP_E_BADPARAMCOUNT), NAMED(DISP_E_BADVARTYPE), NAMED(DISP_E_OVERFLOW),
+        NAMED(DISP_E_PARAMNOTOPTIONAL), NAMED(DISP_E_NONAMEDARGS), NAMED(DISP_E_PARAMNOTFOUND), NAMED(DISP_E_BADINDEX),
+        NAMED(E_POINTER), NAMED(E_INVALIDARG), NAMED(E_NOTIMPL), NAMED(E_FAIL), NAMED(E_OUTOFMEMORY), NAMED(E_NOINTERFACE)};
+    // clang-format on
+#undef NAMED
     for (const auto& [code, name] : names)
         if (code == hr) return name;
     wchar_t text[24];
@@ -205,6 +195,13 @@ std::wstring showError(HRESULT hr, const std::wstring& source, const std::wstrin
     const auto known = standard.find(number);
     const bool plain = description == (known == standard.end() ? L"" : known->second);
     return L"error " + std::to_wstring(number) + L" " + source + (plain ? L"" : L" " + literalOf(description));
+}
+
+// A number, a truth value or a pointer, given by its bits.
+unique_variant scalar(VARTYPE vt, LONGLONG bits) {
+    unique_variant v;
+    v.vt = vt, v.llVal = bits;
+    return v;
 }
 
 unique_variant makeString(const std::wstring& text) {
@@ -318,10 +315,9 @@ private:
         if (peek('-') || (!atEnd() && isdigit(static_cast<unsigned char>(s_[i_])))) return number();
         if (s_.substr(i_, 2) == "&H") {
             size_t used = 0;
-            v.vt = VT_I4;
-            v.lVal = static_cast<LONG>(std::stoull(std::string(s_.substr(i_ + 2)), &used, 16));
+            const auto bits = static_cast<LONG>(std::stoull(std::string(s_.substr(i_ + 2)), &used, 16));
             i_ += 2 + used;
-            return v;
+            return scalar(VT_I4, bits);
         }
         const std::string word = identifier();
         auto is = [&](const char* name) { return _stricmp(word.c_str(), name) == 0; };
@@ -330,11 +326,9 @@ private:
         for (const auto& [name, value] : constants)
             if (is(name)) return makeString(value);
         if (is("True") || is("False")) {
-            v.vt = VT_BOOL, v.boolVal = is("True") ? VARIANT_TRUE : VARIANT_FALSE;
-        } else if (is("Null")) {
-            v.vt = VT_NULL;
-        } else if (is("Nothing") || is("vbNullString")) {
-            v.vt = is("Nothing") ? VT_DISPATCH : VT_BSTR, v.pdispVal = nullptr;
+            return scalar(VT_BOOL, is("True") ? VARIANT_TRUE : VARIANT_FALSE);
+        } else if (is("Null") || is("Nothing") || is("vbNullString")) {
+            return scalar(is("Null") ? VT_NULL : is("Nothing") ? VT_DISPATCH : VT_BSTR, 0);
         } else if (is("vbNullChar")) {
             return makeString(std::wstring(1, L'\0'));
         } else if (is("ChrW")) {
@@ -371,12 +365,8 @@ private:
         while (i_ < s_.size() && (isdigit(static_cast<unsigned char>(s_[i_])) || s_[i_] == '.'))
             ++i_;
         const std::string digits(s_.substr(start, i_ - start));
-        unique_variant v;
-        if (digits.find('.') == std::string::npos)
-            v.vt = VT_I4, v.lVal = static_cast<LONG>(std::stoll(digits));
-        else
-            v.vt = VT_R8, v.dblVal = std::stod(digits);
-        return v;
+        return digits.find('.') == std::string::npos ? scalar(VT_I4, static_cast<LONG>(std::stoll(digits)))
+                                                     : scalar(VT_R8, std::bit_cast<LONGLONG>(std::stod(digits)));
     }
     static VARTYPE conversion(const std::string& word) {
         for (const TypeNames& t : kTypes)
@@ -529,21 +519,13 @@ Cases::Cases() : impl_(new Impl) {}
 Cases::~Cases() { delete impl_; }
 
 void Cases::let(const std::string& name, const std::wstring& text) { impl_->variables[name] = makeString(text); }
-void Cases::let(const std::string& name, LONG number) {
-    unique_variant v;
-    v.vt = VT_I4, v.lVal = number;
-    impl_->variables[name] = std::move(v);
-}
+void Cases::let(const std::string& name, LONG number) { impl_->variables[name] = scalar(VT_I4, number); }
 void Cases::let(const std::string& name, IDispatch* object) {
-    unique_variant v;
-    v.vt = VT_DISPATCH, v.pdispVal = object;
     if (object) object->AddRef();
-    impl_->variables[name] = std::move(v);
+    impl_->variables[name] = scalar(VT_DISPATCH, reinterpret_cast<LONG_PTR>(object));
 }
 void Cases::letAddress(const std::string& name, const void* address) {
-    unique_variant v;
-    v.vt = sizeof(void*) == 8 ? VT_I8 : VT_I4, v.llVal = reinterpret_cast<LONG_PTR>(address);
-    impl_->variables[name] = std::move(v);
+    impl_->variables[name] = scalar(sizeof(void*) == 8 ? VT_I8 : VT_I4, reinterpret_cast<LONG_PTR>(address));
 }
 VARIANT& Cases::value(const std::string& name) { return impl_->variables[name]; }
 void Cases::mask(const std::wstring& text, const std::string& name) {
