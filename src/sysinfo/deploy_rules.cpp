@@ -36,7 +36,7 @@ constexpr size_t kRuleLength = 80;
 
 }  // namespace
 
-std::optional<OfficeApp> officeApp(int32_t value) noexcept {
+std::optional<OfficeApp> officeApplication(int32_t value) noexcept {
     if (value < 1 || value > 5) return std::nullopt;
     return kOfficeApps[value - 1];
 }

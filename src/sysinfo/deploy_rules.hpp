@@ -22,7 +22,7 @@ struct OfficeApp {
 };
 
 // The application of value 1 to 5; nothing for any other value.
-std::optional<OfficeApp> officeApp(int32_t value) noexcept;
+std::optional<OfficeApp> officeApplication(int32_t value) noexcept;
 
 // A whole number written in decimal, blanks around it allowed, a fraction rounded half to even;
 // nothing when the text is no such number or the value leaves the Long range.
@@ -45,8 +45,8 @@ std::u16string commandProgram(Units commandLine);
 // fraction 1 or more (6.1000), the fraction counts as 0.
 double browserVersion(uint32_t major, uint32_t minor);
 
-// Red, green and blue of an "r,g,b" text, split at the first two commas; nothing unless there are
-// three parts.
+// Red, green and blue of an "r,g,b" text, split at the first two commas, as views into the text;
+// nothing unless there are three parts.
 using ColourParts = std::array<Units, 3>;
 std::optional<ColourParts> colourParts(Units text);
 
