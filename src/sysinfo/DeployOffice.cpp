@@ -16,23 +16,11 @@ using Text = std::u16string;
 constexpr Units kRetiredVerb = u"Emberfox";
 constexpr DWORD kShortPathBuffer = 260;
 
-com::unique_variant textVariant(Units text) {
-    com::unique_variant v;
-    v.bstrVal = com::allocBstr(text);
-    v.vt = VT_BSTR;
-    return v;
-}
-
 // The default value of a key of the classes root as text; "" when it is missing or empty.
-Text classDefault(Units keyName) {
-    const com::unique_variant empty = textVariant(u"");
-    const com::unique_variant value =
-        registry::sharedRegistry().GetRegistryValue(HKEY_CLASSES_ROOT, keyName, u"", REG_SZ, &empty);
-    return value.vt == VT_BSTR ? Text(com::view(value.bstrVal)) : Text();
-}
+Text classDefault(Units keyName) { return registry::sharedRegistry().GetRegistryText(HKEY_CLASSES_ROOT, keyName, u""); }
 
 void setClassDefault(Units keyName, Units text) {
-    registry::sharedRegistry().SetRegistryValue(HKEY_CLASSES_ROOT, keyName, u"", REG_SZ, textVariant(text));
+    registry::sharedRegistry().SetRegistryText(HKEY_CLASSES_ROOT, keyName, u"", text);
 }
 
 // Creates the key and sets its default value.

@@ -20,12 +20,8 @@ constexpr int kTextBuffer = 260;
 
 // The browser's link colour as "r,g,b"; blue when the setting is missing.
 std::u16string anchorSetting() {
-    com::unique_variant fallback;
-    fallback.bstrVal = com::allocBstr(defaultAnchorText);
-    fallback.vt = VT_BSTR;
-    const com::unique_variant value = registry::sharedRegistry().GetRegistryValue(
-        HKEY_CURRENT_USER, u"Software\\Microsoft\\Internet Explorer\\Settings", u"Anchor Color", REG_SZ, &fallback);
-    return value.vt == VT_BSTR ? std::u16string(com::view(value.bstrVal)) : std::u16string();
+    return registry::sharedRegistry().GetRegistryText(
+        HKEY_CURRENT_USER, u"Software\\Microsoft\\Internet Explorer\\Settings", u"Anchor Color", defaultAnchorText);
 }
 
 // A text the platform writes into a buffer of 260 characters: call(buffer, size) answers its
