@@ -29,14 +29,17 @@ set(LARK_FRAME_TEST_SOURCES
     ${LARK_GEN}/record_probe_i.c
     ${PROJECT_SOURCE_DIR}/tests/win/fixtures/record_probe.rc)
 
-# The registry toolkit linked into its view test, which answers the 64-bit question itself: the
-# frame's sources of the dispatch test (without its probe library) and what the toolkit adds.
+# The registry toolkit and the system-information classes linked into the tests that answer the
+# system's questions themselves (64-bit or not, which family): the frame's sources of the
+# dispatch test (without its probe library) and what the toolkit and the classes add.
 set(LARK_REGISTRY_TEST_SOURCES ${LARK_FRAME_TEST_SOURCES})
 list(FILTER LARK_REGISTRY_TEST_SOURCES INCLUDE REGEX "/src/frame/")
-list(APPEND LARK_REGISTRY_TEST_SOURCES
+file(GLOB LARK_SYSINFO_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/sysinfo/*.cpp)
+list(APPEND LARK_REGISTRY_TEST_SOURCES ${LARK_SYSINFO_SOURCES}
     ${PROJECT_SOURCE_DIR}/src/frame/arrays.cpp ${PROJECT_SOURCE_DIR}/src/frame/module.cpp
     ${PROJECT_SOURCE_DIR}/src/registry/Registry.cpp ${PROJECT_SOURCE_DIR}/src/registry/reg_text.cpp
-    ${PROJECT_SOURCE_DIR}/src/sysinfo/CDeploy2.cpp ${PROJECT_SOURCE_DIR}/src/sysinfo/version_rules.cpp)
+    ${PROJECT_SOURCE_DIR}/src/files/CProcess.cpp ${PROJECT_SOURCE_DIR}/src/files/path_names.cpp
+    ${PROJECT_SOURCE_DIR}/src/text/strings.cpp)
 
 # The case runner and the fixtures, compiled once and linked into every program.
 add_library(lark_test_support OBJECT ${PROJECT_SOURCE_DIR}/tests/win/main.cpp ${PROJECT_SOURCE_DIR}/tests/win/support.cpp
@@ -58,7 +61,7 @@ foreach(source ${LARK_WIN_TEST_SOURCES})
         target_sources(${name} PRIVATE ${LARK_FRAME_TEST_SOURCES})
         add_dependencies(${name} record_probe_idl)
     endif()
-    if(name STREQUAL "registry_view_test")
+    if(name STREQUAL "registry_view_test" OR name STREQUAL "sysinfo_test")
         target_sources(${name} PRIVATE ${LARK_REGISTRY_TEST_SOURCES})
         target_link_libraries(${name} PRIVATE shlwapi user32)
     endif()

@@ -5,6 +5,7 @@
 #include "text/CCommandLine.hpp"
 #include "text/CDataStructures3.hpp"
 #include "text/CServicesInputOutput.hpp"
+#include "files/CProcess.hpp"
 #include "files/CServicesFileIO2.hpp"
 #include "files/CServicesFileInfo2.hpp"
 #include "files/CServicesFileNames2.hpp"
@@ -56,7 +57,7 @@ const ClassEntry kClasses[] = {
     {L"CDeploy2", &CLSID_CDeploy2, &IID__CDeploy2, &createObject<sysinfo::CDeploy2>},
     {L"CDataStructures3", &CLSID_CDataStructures3, &IID__CDataStructures3,
      &createObject<text::CDataStructures3>},
-    {L"CProcess", &CLSID_CProcess, &IID__CProcess, &createObject<BareClass<_CProcess>>},
+    {L"CProcess", &CLSID_CProcess, &IID__CProcess, &createObject<files::CProcess>},
 };
 }  // namespace
 

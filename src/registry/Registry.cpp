@@ -448,6 +448,16 @@ void Registry::SetRegistryValue(HKEY hKey, Units keyName, Units valueName, LONG 
     }
 }
 
+std::u16string Registry::GetRegistryText(HKEY hKey, Units keyName, Units valueName, Units defaultText) {
+    const com::unique_variant fallback = textVariant(defaultText);
+    const com::unique_variant value = GetRegistryValue(hKey, keyName, valueName, REG_SZ, &fallback);
+    return value.vt == VT_BSTR ? std::u16string(com::view(value.bstrVal)) : std::u16string();
+}
+
+void Registry::SetRegistryText(HKEY hKey, Units keyName, Units valueName, Units text) {
+    SetRegistryValue(hKey, keyName, valueName, REG_SZ, textVariant(text));
+}
+
 bool Registry::SetRegistryValueArray(HKEY hKey, Units keyName, SAFEARRAY* valueNames, SAFEARRAY* values) {
     bool written = false;
     stopOnError([&] {

@@ -47,6 +47,9 @@ public:
                                          const VARIANT* defaultValue);
     bool CheckRegistryValue(HKEY hKey, Units keyName, Units valueName, LONG type);
     void SetRegistryValue(HKEY hKey, Units keyName, Units valueName, LONG type, const VARIANT& value);
+    // GetRegistryValue and SetRegistryValue of a REG_SZ value, for the library's own callers.
+    std::u16string GetRegistryText(HKEY hKey, Units keyName, Units valueName, Units defaultText = {});
+    void SetRegistryText(HKEY hKey, Units keyName, Units valueName, Units text);
     bool SetRegistryValueArray(HKEY hKey, Units keyName, SAFEARRAY* valueNames, SAFEARRAY* values);
     void DeleteRegistryValue(HKEY hKey, Units keyName, Units valueName);
     std::vector<std::u16string> EnumRegistryKeys(HKEY hKey, Units keyName);

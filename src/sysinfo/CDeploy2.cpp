@@ -3,15 +3,15 @@
 #include "frame/errors.hpp"
 #include "frame/per_thread.hpp"
 #include "frame/raii.hpp"
+#include "sysinfo/deploy_rules.hpp"
 
 namespace lark::sysinfo {
 
 using com::traps;
 
-namespace {
-
-
-}  // namespace
+Deploy::Deploy(VersionRecord fixed) {
+    version_.get([&] { return std::optional(fixed); });
+}
 
 std::optional<VersionRecord> readPlatformVersion() {
     OSVERSIONINFOA info{};
@@ -79,5 +79,119 @@ HRESULT CDeploy2::get_IsAdministrator(VARIANT_BOOL* result) {
     return answer(result, deploy_, &Deploy::IsAdministrator);
 }
 HRESULT CDeploy2::get_Is64bit(VARIANT_BOOL* result) { return answer(result, deploy_, &Deploy::Is64bit); }
+
+namespace {
+// A text answer that stops at the first error, with "" at worst.
+template <class Text>
+HRESULT answerText(BSTR* result, Text text) {
+    return traps(result, [&] {
+        *result = nullptr;
+        *result = com::allocBstr(text());
+    });
+}
+
+void writeBack(BSTR* target, std::u16string_view text) {
+    if (target) com::assignBstr(target, text);
+}
+}  // namespace
+
+HRESULT CDeploy2::GetOfficeAppVersion(OFFICEAPPS OfficeApp, LONG* result) {
+    return traps(result, [&] {
+        *result = 0;
+        *result = deploy_.GetOfficeAppVersion(OfficeApp);
+    });
+}
+
+HRESULT CDeploy2::GetOfficeAppExePath(OFFICEAPPS OfficeApp, BSTR* result) {
+    return answerText(result, [&] { return deploy_.GetOfficeAppExePath(OfficeApp); });
+}
+
+// Stops at the first error with False, the outputs written as far as the lookup got.
+HRESULT CDeploy2::GetAssociation(BSTR Extension, BSTR* ExtensionProgID, BSTR* FileDescription,
+                                 BSTR* AssociatedApplication, BSTR* RawCommandLine, BSTR* IconPath,
+                                 VARIANT_BOOL* result) {
+    return traps(result, [&] {
+        *result = VARIANT_FALSE;
+        Deploy::Association found;
+        bool complete = false;
+        stopOnError([&] {
+            deploy_.GetAssociation(com::view(Extension), found);
+            complete = true;
+        });
+        writeBack(ExtensionProgID, found.progId);
+        writeBack(FileDescription, found.description);
+        writeBack(AssociatedApplication, found.application);
+        writeBack(RawCommandLine, found.commandLine);
+        writeBack(IconPath, found.iconPath);
+        *result = com::variantBool(complete);
+    });
+}
+
+// Stops at the first error with False; the caller's variables are never changed.
+HRESULT CDeploy2::SetAssociation(BSTR Extension, BSTR* NewCommandLine, BSTR* IconPath, BSTR* FileDescription,
+                                 BSTR* RecommendedProgID, OFFICEAPPS OfficeApp, VARIANT_BOOL Force,
+                                 VARIANT_BOOL* result) {
+    return traps(result, [&] {
+        *result = VARIANT_FALSE;
+        *result = com::variantBool(deploy_.SetAssociation(com::view(Extension), com::view(NewCommandLine),
+                                                          com::view(IconPath), com::view(FileDescription),
+                                                          com::view(RecommendedProgID), OfficeApp, Force));
+    });
+}
+
+HRESULT CDeploy2::GetOfficeProductVersion2(OFFICEAPPS OfficeApp, BSTR* result) {
+    return answerText(result, [&] { return deploy_.GetOfficeProductVersion2(OfficeApp); });
+}
+
+HRESULT CDeploy2::get_IEVersion(double* result) {
+    return traps(result, [&] {
+        *result = 0;
+        *result = deploy_.IEVersion();
+    });
+}
+
+HRESULT CDeploy2::get_AnchorColor(OLE_COLOR* result) {
+    return traps(result, [&] {
+        *result = defaultAnchorColour;
+        *result = deploy_.AnchorColor();
+    });
+}
+
+HRESULT CDeploy2::get_AnchorColorString(BSTR* result) {
+    return traps(result, [&] {
+        *result = com::allocBstr(defaultAnchorText);
+        com::assignBstr(result, deploy_.AnchorColorString());
+    });
+}
+
+HRESULT CDeploy2::get_AnchorColorRTFString(BSTR* result) {
+    return traps(result, [&] {
+        *result = com::allocBstr(defaultAnchorRtf);
+        com::assignBstr(result, deploy_.AnchorColorRTFString());
+    });
+}
+
+HRESULT CDeploy2::GetWindowClassName(LONG hWnd, BSTR* result) {
+    return answerText(result, [&] { return deploy_.GetWindowClassName(com::windowHandle(hWnd)); });
+}
+
+HRESULT CDeploy2::GetWindowText(LONG hWnd, BSTR* result) {
+    return answerText(result, [&] { return deploy_.GetWindowText(com::windowHandle(hWnd)); });
+}
+
+HRESULT CDeploy2::WMGETTEXT(LONG hWnd, LONG TimeOut, BSTR* result) {
+    return answerText(result, [&] { return deploy_.WMGETTEXT(com::windowHandle(hWnd), TimeOut); });
+}
+
+HRESULT CDeploy2::get_DisplayBPP(LONG* result) {
+    return traps(result, [&] {
+        *result = 0;
+        *result = deploy_.DisplayBPP();
+    });
+}
+
+HRESULT CDeploy2::GetDLLVersions(BSTR* result) {
+    return answerText(result, [&] { return deploy_.GetDLLVersions(); });
+}
 
 }  // namespace lark::sysinfo

@@ -107,10 +107,12 @@ HRESULT CVersion::get_ExeName(BSTR* result) {
     return quietText(result, [&] { return fileName_; });
 }
 
+std::u16string CVersion::fullFileVersion() const {
+    return loaded() ? fourPartVersion(fixed_.fileVersionMS, fixed_.fileVersionLS) : std::u16string();
+}
+
 HRESULT CVersion::get_FullFileVersion(BSTR* result) {
-    return quietText(result, [&] {
-        return loaded() ? fourPartVersion(fixed_.fileVersionMS, fixed_.fileVersionLS) : std::u16string();
-    });
+    return quietText(result, [&] { return fullFileVersion(); });
 }
 
 HRESULT CVersion::get_FullProductVersion(BSTR* result) {

@@ -45,14 +45,18 @@ public:
     HRESULT STDMETHODCALLTYPE get_SpecialBuild(BSTR* result) override;
     HRESULT STDMETHODCALLTYPE get_Custom(BSTR* sCustom, BSTR* result) override;
 
-private:
+    // The library's own lookups, each on a new instance, use these directly: Create's work (its
+    // errors raised as Create raises them), FullFileVersion, and an entry of the first
+    // translation's string table ("" when not loaded or missing).
     void read(std::u16string_view exeName);
+    std::u16string fullFileVersion() const;
+    std::u16string entry(std::u16string_view name);
+
+private:
     void clearVersionData();
     bool loaded() const { return block_.has_value(); }
     // The value at path in the block, cut at the block's end; nullopt when the platform has none.
     std::optional<std::span<const std::byte>> query(std::u16string_view path);
-    // An entry of the first translation's string table; "" when not loaded or missing.
-    std::u16string entry(std::u16string_view name);
     HRESULT quietEntry(BSTR* result, std::u16string_view name);
 
     std::u16string fileName_;
