@@ -206,6 +206,16 @@ TYPEKIND kindOf(ITypeInfo* info, HREFTYPE type) {
     return kind;
 }
 
+// The type of the object a ByRef object parameter holds (IDispatch** or a dispinterface's
+// Type**: VT_DISPATCH; IUnknown** or another interface's: VT_UNKNOWN), or VT_EMPTY for another
+// kind of parameter. An interface by value is a pointer too, but to the interface itself.
+VARTYPE byRefObjectType(ITypeInfo* info, const TYPEDESC& pointee) {
+    if (pointee.vt == VT_DISPATCH || pointee.vt == VT_UNKNOWN) return pointee.vt;
+    if (pointee.vt != VT_PTR || pointee.lptdesc->vt != VT_USERDEFINED) return VT_EMPTY;
+    const TYPEKIND kind = kindOf(info, pointee.lptdesc->hreftype);
+    return kind == TKIND_DISPATCH ? VT_DISPATCH : kind == TKIND_INTERFACE ? VT_UNKNOWN : VT_EMPTY;
+}
+
 bool isRecordReference(ITypeInfo* info, const TYPEDESC& type) {
     return type.vt == VT_PTR && type.lptdesc->vt == VT_USERDEFINED &&
            kindOf(info, type.lptdesc->hreftype) == TKIND_RECORD;
@@ -450,6 +460,7 @@ HRESULT dispatchInvoke(ITypeInfo* info, void* object, DISPID id, WORD flags, DIS
             const TYPEDESC& type = (*function)->lprgelemdescParam[param].tdesc;
             if (type.vt != VT_PTR) continue;
             VARTYPE wanted = automationType(info, *type.lptdesc);
+            if (wanted == VT_EMPTY) wanted = byRefObjectType(info, *type.lptdesc);
             VARIANTARG* slot = &params->rgvarg[i];
             if (wanted == VT_EMPTY || slot->vt == (VT_BYREF | wanted) || omitted(slot)) continue;
             failedArg = i;
