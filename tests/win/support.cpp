@@ -31,6 +31,7 @@ struct TypeNames {
 // clang-format off
 constexpr TypeNames kTypes[] = {
     {VT_I2, L"Integer", "CInt"}, {VT_I4, L"Long", "CLng"}, {VT_I8, L"LongLong", "CLngLng"}, {VT_UI1, L"Byte", "CByte"},
+    {VT_UI4, L"ULong", nullptr},
     {VT_R4, L"Single", "CSng"}, {VT_R8, L"Double", "CDbl"}, {VT_CY, L"Currency", "CCur"}, {VT_DATE, L"Date", "CDate"},
     {VT_BSTR, L"String", "CStr"}, {VT_BOOL, L"Boolean", "CBool"}, {VT_VARIANT, L"Variant", nullptr},
     {VT_DISPATCH, L"Object", nullptr}, {VT_UNKNOWN, L"Unknown", nullptr}, {VT_ERROR, L"Error", nullptr}};

@@ -1,0 +1,248 @@
+// The common dialogs, opened for real on the virtual display and answered by the tests: through the
+// object's events (a C++ sink that fills the dialog and presses its buttons, as a person would), or
+// by a helper thread that cancels them.
+#include "support.hpp"
+
+#include <commdlg.h>
+#include <dlgs.h>
+#include <ocidl.h>
+#include <olectl.h>
+#include <winspool.h>
+
+namespace lark::test {
+namespace {
+
+// A C++ client's handler of __CCommonDialog2: it writes down every event and hands it to `on`,
+// which plays the person in front of the dialog.
+class Sink final : public IDispatch {
+public:
+    std::function<void(const std::wstring& event, DISPPARAMS& args)> on;
+    std::wstring log;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        const bool ours = iid == IID_IUnknown || iid == IID_IDispatch || iid == DIID___CCommonDialog2;
+        *out = ours ? this : nullptr;
+        return ours ? S_OK : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }  // lives on the test's stack
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override { return *count = 0, S_OK; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* args, VARIANT*, EXCEPINFO*,
+                                     UINT*) override {
+        static const wchar_t* names[] = {L"?",        L"InitDialog", L"FileChange",  L"FolderChange",
+                                         L"DialogOK", L"TypeChange", L"DialogClose", L"WMCommand"};
+        const std::wstring event = names[id >= 1 && id <= 7 ? id : 0];
+        log += (log.empty() ? L"" : L" ") + event;
+        if (on) on(event, *args);
+        return S_OK;
+    }
+};
+
+// Advises a sink on an object's events for as long as it lives.
+class Connection {
+public:
+    Connection(IDispatch* source, IUnknown* sink) {
+        auto container = ComPtr<IDispatch>(source).query<IConnectionPointContainer>();
+        EXPECT_EQ(S_OK, container->FindConnectionPoint(DIID___CCommonDialog2, point_.put()));
+        EXPECT_EQ(S_OK, point_->Advise(sink, &cookie_));
+    }
+    ~Connection() { point_->Unadvise(cookie_); }
+
+private:
+    ComPtr<IConnectionPoint> point_;
+    DWORD cookie_ = 0;
+};
+
+HWND windowOf(const VARIANT& hDlg) { return reinterpret_cast<HWND>(static_cast<INT_PTR>(hDlg.lVal)); }
+// What a person types into a file dialog's name box (Windows names it cmb13, Wine edt1).
+// The library shows the ANSI dialogs, whose messages take ANSI text.
+void typeName(HWND frame, const char* text) {
+    for (int box : {cmb13, edt1})
+        SendMessageA(frame, CDM_SETCONTROLTEXT, box, reinterpret_cast<LPARAM>(text));
+}
+void chooseType(HWND frame, int index) {
+    const HWND types = GetDlgItem(frame, cmb1);
+    SendMessageW(types, CB_SETCURSEL, index, 0);
+    SendMessageW(frame, WM_COMMAND, MAKEWPARAM(cmb1, CBN_SELENDOK), reinterpret_cast<LPARAM>(types));
+}
+
+// Cancels every dialog with one of these titles while it lives, and counts them.
+class Canceller {
+public:
+    Canceller() {
+        for (const wchar_t* title : {L"Pick", L"Color", L"Font", L"Print", L"Page Setup"})
+            answerers_.push_back(std::make_unique<MessageBoxAnswerer>(title, [](HWND box) { press(box, IDCANCEL); }));
+    }
+    int seen() const {
+        int n = 0;
+        for (const auto& a : answerers_)
+            n += a->seen();
+        return n;
+    }
+
+private:
+    std::vector<std::unique_ptr<MessageBoxAnswerer>> answerers_;
+};
+
+// A printer on a FILE: port with the PostScript driver of the platform, the default while it lives.
+class TestPrinter {
+public:
+    TestPrinter() {
+        const com::unique_hmodule spooler(LoadLibraryExW(L"winspool.drv", nullptr, LOAD_LIBRARY_AS_DATAFILE));
+        const HRSRC ppd = FindResourceW(spooler.get(), MAKEINTRESOURCEW(1), L"PPDFILE");  // its generic PPD
+        const std::wstring file = temporaryFolder() + L"lark generic.ppd";
+        writeBytes(file, std::string(static_cast<const char*>(LockResource(LoadResource(spooler.get(), ppd))),
+                                     SizeofResource(spooler.get(), ppd)));
+        DRIVER_INFO_3W driver{};
+        driver.cVersion = 3, driver.pName = const_cast<wchar_t*>(L"Wine PostScript Driver");
+        driver.pDriverPath = driver.pConfigFile = const_cast<wchar_t*>(L"wineps.drv");
+        driver.pDataFile = const_cast<wchar_t*>(file.c_str());
+        EXPECT_TRUE(AddPrinterDriverExW(nullptr, 3, reinterpret_cast<BYTE*>(&driver), APD_COPY_NEW_FILES));
+        DeleteFileW(file.c_str());
+        PRINTER_INFO_2W printer{};
+        printer.pPrinterName = const_cast<wchar_t*>(L"Lark Test Printer");
+        printer.pDriverName = driver.pName;
+        printer.pPortName = const_cast<wchar_t*>(L"FILE:");
+        printer.pPrintProcessor = const_cast<wchar_t*>(L"WinPrint");
+        handle_ = AddPrinterW(nullptr, 2, reinterpret_cast<BYTE*>(&printer));
+        EXPECT_TRUE(handle_ && SetDefaultPrinterW(printer.pPrinterName));
+    }
+    ~TestPrinter() {
+        if (handle_) DeletePrinter(handle_), ClosePrinter(handle_);
+    }
+
+private:
+    HANDLE handle_ = nullptr;
+};
+
+// A sandbox S holding a.txt and b.txt, cases that know it, and the dialog object d with a sink.
+class Dialogs : public testing::Test {
+protected:
+    Dialogs() {
+        box.make({L"a.txt", L"b.txt"});
+        c.let("S", box.root()), c.mask(box.root(), "S");
+        c.let("d", dialog.get()), c.run("d.DialogTitle = 'Pick' => Empty");
+    }
+    Sandbox box;
+    Cases c;
+    Sink sink;
+    ComPtr<IDispatch> dialog = createByProgId<IDispatch>(L"LARKLIB8.CCommonDialog2");
+    Connection connection{dialog.get(), &sink};
+};
+
+TEST_F(Dialogs, StateNamesAndHelpWithoutADialog) {
+    c.mask(std::to_wstring(GetSysColor(5)), "sys5");
+    ComPtr<_CCommonDialog2> early = dialog.query<_CCommonDialog2>();  // Let with an index
+    LONG color = 0x123456, none = 7;
+    short last = 15;
+    EXPECT_EQ(S_OK, early->put_CustomColorGCD(&last, &color));
+    EXPECT_EQ(S_OK, early->put_CustomColor(16, &none));
+    c.run(R"(
+d.{FilterIndex, Filter, flags, CancelError, Color, hInstance, APIReturn, HookDialog, PrinterName} => Long 1 | '' | Long 0 | Boolean False | ULong 0 | LongLong 0 | Long 0 | Boolean False | ''
+d.{CustomColor 5, CustomColorGCD CInt(5), CustomColor 15, CustomColor 16, CustomColor -1} => Long %sys5% | Long %sys5% | Long 1193046 | Long -1 | Long -1
+d.FontName = 'DejaVu Serif' => Empty
+d.FontSize = 12 => Empty
+d.FontBold = True => Empty
+d.{FontName, FontSize, FontBold, FontItalic} => 'DejaVu Serif' | Long 12 | Boolean True | Boolean False
+d.VBGetFileTitle @'C:\dir\name.txt' => 'name.txt'; 'C:\dir\name.txt'
+d.VBGetFileTitle @'C:\dir\' => ''; 'C:\dir\'
+d.cdLoadLibrary @'no such library.dll' => Empty; 'no such library.dll'
+d.hInstance => LongLong 0
+d.DialogHook 0, 272, 0, 0 => Empty
+d.HelpCommand = 515 => Empty
+d.ShowHelp => error 13705 LARKLIB8 'Invalid WinHelp Command Passed to ShowHelp function.'
+d.HelpCommand = 513 => Empty
+d.ShowHelp => error 13705 LARKLIB8 'Invalid WinHelp Command Passed to ShowHelp function.'
+# Closing WinHelp when it is not open succeeds without starting it.
+d.HelpCommand = 2 => Empty
+d.ShowHelp => Empty
+)");
+}
+
+// Both forms of a name: a list (as the dialogs leave it, or ended by two NULs) and one path.
+TEST_F(Dialogs, ParseMultiFileNameSplitsListsAndPaths) {
+    c.run(R"(
+d.Filename = 'C:\dir' & vbNullChar & 'a.txt' & vbNullChar & 'b c.txt' => Empty
+d.ParseMultiFileName @'', @String(), @0 => Empty; 'C:\dir'; String(1 To 2)['a.txt'|'b c.txt']; Long 2
+d.ParseMultiFileName @'C:\given', @String(1 To 1)['kept'], @1 => Empty; 'C:\given'; String(1 To 4)['kept'|'C:\dir'|'a.txt'|'b c.txt']; Long 4
+d.ParseMultiFileName @'', @String(), @-1 => error 9 LARKLIB8; ''; String(); Long -1
+d.Filename = 'C:\dir' & vbNullChar & 'a.txt' & vbNullChar & vbNullChar & 'left over' => Empty
+d.ParseMultiFileName @'', @String(1 To 3)['x'|'y'|'z'], @2 => Empty; 'C:\dir'; String(1 To 3)['x'|'y'|'a.txt']; Long 3
+d.Filename = 'C:\dir\a.txt' => Empty
+d.ParseMultiFileName @'x', @String(1 To 2)['p'|'q'], @5 => Empty; 'C:\dir'; String(1 To 1)['a.txt']; Long 1
+d.Filename = '\a.txt' => Empty
+d.ParseMultiFileName @'x', @String(), @0 => Empty; ''; String(1 To 1)['\a.txt']; Long 1
+d.Filename = 'a.txt' => Empty
+d.ParseMultiFileName @'x', @String(), @0 => Empty; ''; String(1 To 1)['a.txt']; Long 1
+)");
+}
+
+TEST_F(Dialogs, CentreDialogAndGetDialogSizeOutsideADialog) {
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    auto popup = [](int x, int y, int w, int h) {
+        return CreateWindowExW(0, L"STATIC", L"", WS_POPUP, x, y, w, h, nullptr, nullptr, nullptr, nullptr);
+    };
+    const HWND target = popup(10, 20, 200, 100), reference = popup(100, 100, 400, 300);
+    c.let("w", LONG(INT_PTR(target))), c.let("r", LONG(INT_PTR(reference)));
+    c.mask(L"Long " + std::to_wstring((work.right - work.left - 200) / 2 + work.left) + L"; Long " +
+               std::to_wstring((work.bottom - work.top - 100) / 2 + work.top),
+           "centred on the work area");
+    c.object("CDataStructures3"), c.object("CCommonDialog2");  // one without an hWnd, one with
+    c.run(R"(
+d.GetDialogSize w, @0, @0, @0, @0 => Empty; Long 10; Long 20; Long 200; Long 100
+d.CentreDialog w, @CDataStructures3 => Empty; Object _CDataStructures3
+d.GetDialogSize w, @0, @0, @0, @0 => Empty; %centred on the work area%; Long 200; Long 100
+CCommonDialog2.hWnd = r => Empty
+d.CentreDialog w, @CCommonDialog2 => Empty; Object _CCommonDialog2
+d.GetDialogSize w, @0, @0, @0, @0 => Empty; Long 200; Long 200; Long 200; Long 100
+)");
+    DestroyWindow(target), DestroyWindow(reference);
+}
+
+// A person picks b.txt of the "Text" type in a real open dialog. The first OK is refused by the
+// DialogOK handler, which keeps the dialog open and centres it on another window.
+TEST_F(Dialogs, OpenDialogFilledAndConfirmedThroughEvents) {
+    const HWND reference =
+        CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
+    c.let("r", LONG(INT_PTR(reference))), c.object("CCommonDialog2"), c.run("CCommonDialog2.hWnd = r => Empty");
+    std::wstring during;
+    HWND frame = nullptr;
+    int confirmations = 0;
+    sink.on = [&](const std::wstring& event, DISPPARAMS& args) {
+        if (event == L"InitDialog") {
+            frame = GetParent(windowOf(args.rgvarg[0]));
+            c.let("h", args.rgvarg[0].lVal);
+            during = c.outcome("d.flags");  // the template flag is gone: there is no template module
+            PostMessageW(windowOf(args.rgvarg[0]), WM_COMMAND, 1234, 0);
+        } else if (event == L"FolderChange") {
+            chooseType(frame, 1);
+            typeName(frame, "b.txt");
+            press(frame, IDOK);
+        } else if (event == L"WMCommand") {
+            during += L" " + show(args.rgvarg[1]);
+        } else if (event == L"DialogOK" && ++confirmations == 1) {
+            during += L" " + c.outcome("d.CentreDialog h, CCommonDialog2");
+            *args.rgvarg[0].pboolVal = VARIANT_TRUE;
+            press(frame, IDOK);
+        } else if (event == L"DialogOK") {
+            during += L" " + c.outcome("d.GetDialogSize h, @0, @0, @0, @0");
+        }
+    };
+    c.run(R"(
+d.HookDialog = True => Empty
+d.InitDir = S => Empty
+d.Filter = 'All|*.*|Text|*.txt' => Empty
+d.flags = &H40 => Empty
+d.ShowOpen => Empty
+d.{Filename, FileTitle, FilterIndex, Filter, flags} => '%S%\b.txt' | 'b.txt' | Long 2 | 'Text' & vbNullChar & '*.txt' | Long 524320
+)");
+    EXPECT_EQ(L"InitDialog FolderChange TypeChange FileChange WMCommand DialogOK DialogOK DialogClose", sink.log);
+    EXPECT_EQ(L"Long 0 Long 1234 Empty Empty; Long -98; Long -46; Long 496; Long 292", during);
+    DestroyWindow(reference);
+}
+
+}  // namespace
+}  // namespace lark::test
