@@ -72,7 +72,7 @@ void chooseType(HWND frame, int index) {
 class Canceller {
 public:
     Canceller() {
-        for (const wchar_t* title : {L"Pick", L"Color", L"Font", L"Print", L"Page Setup"})
+        for (const wchar_t* title : {L"Pick", L"Color", L"Font", L"Print", L"Setup Page"})
             answerers_.push_back(std::make_unique<MessageBoxAnswerer>(title, [](HWND box) { press(box, IDCANCEL); }));
     }
     int seen() const {
@@ -86,36 +86,37 @@ private:
     std::vector<std::unique_ptr<MessageBoxAnswerer>> answerers_;
 };
 
-// A printer on a FILE: port with the PostScript driver of the platform, the default while it lives.
-class TestPrinter {
-public:
-    TestPrinter() {
-        const com::unique_hmodule spooler(LoadLibraryExW(L"winspool.drv", nullptr, LOAD_LIBRARY_AS_DATAFILE));
-        const HRSRC ppd = FindResourceW(spooler.get(), MAKEINTRESOURCEW(1), L"PPDFILE");  // its generic PPD
-        const std::wstring file = temporaryFolder() + L"lark generic.ppd";
-        writeBytes(file, std::string(static_cast<const char*>(LockResource(LoadResource(spooler.get(), ppd))),
-                                     SizeofResource(spooler.get(), ppd)));
-        DRIVER_INFO_3W driver{};
-        driver.cVersion = 3, driver.pName = const_cast<wchar_t*>(L"Wine PostScript Driver");
-        driver.pDriverPath = driver.pConfigFile = const_cast<wchar_t*>(L"wineps.drv");
-        driver.pDataFile = const_cast<wchar_t*>(file.c_str());
-        EXPECT_TRUE(AddPrinterDriverExW(nullptr, 3, reinterpret_cast<BYTE*>(&driver), APD_COPY_NEW_FILES));
-        DeleteFileW(file.c_str());
-        PRINTER_INFO_2W printer{};
-        printer.pPrinterName = const_cast<wchar_t*>(L"Lark Test Printer");
-        printer.pDriverName = driver.pName;
-        printer.pPortName = const_cast<wchar_t*>(L"FILE:");
-        printer.pPrintProcessor = const_cast<wchar_t*>(L"WinPrint");
-        handle_ = AddPrinterW(nullptr, 2, reinterpret_cast<BYTE*>(&printer));
-        EXPECT_TRUE(handle_ && SetDefaultPrinterW(printer.pPrinterName));
-    }
-    ~TestPrinter() {
-        if (handle_) DeletePrinter(handle_), ClosePrinter(handle_);
-    }
-
-private:
-    HANDLE handle_ = nullptr;
-};
+// A printer on a FILE: port with the platform's PostScript driver and its generic PPD, made the
+// default. It stays in the prefix: the platform does not take a printer back under its old name.
+void useTestPrinter() {
+    static bool ready = false;
+    if (ready) return;
+    const com::unique_hmodule spooler(LoadLibraryExW(L"winspool.drv", nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    const HRSRC ppd = FindResourceW(spooler.get(), MAKEINTRESOURCEW(1), L"PPDFILE");
+    std::wstring file = temporaryFolder() + L"lark.ppd";  // copied to the driver's folder
+    writeBytes(file, std::string(static_cast<const char*>(LockResource(LoadResource(spooler.get(), ppd))),
+                                 SizeofResource(spooler.get(), ppd)));
+    DRIVER_INFO_3W driver{};
+    driver.cVersion = 3, driver.pName = const_cast<wchar_t*>(L"Wine PostScript Driver");
+    driver.pDriverPath = driver.pConfigFile = const_cast<wchar_t*>(L"wineps.drv");
+    driver.pDataFile = file.data();
+    driver.pDefaultDataType = const_cast<wchar_t*>(L"RAW");
+    EXPECT_TRUE(AddPrinterDriverExW(nullptr, 3, reinterpret_cast<BYTE*>(&driver),
+                                    APD_COPY_NEW_FILES | APD_COPY_FROM_DIRECTORY));
+    DeleteFileW(file.c_str());
+    PRINTER_INFO_2W printer{};
+    printer.pPrinterName = const_cast<wchar_t*>(L"Lark Test Printer");
+    printer.pDriverName = driver.pName;
+    printer.pPortName = const_cast<wchar_t*>(L"FILE:");
+    printer.pPrintProcessor = const_cast<wchar_t*>(L"WinPrint");
+    printer.pDatatype = driver.pDefaultDataType;
+    HANDLE handle = nullptr;
+    if (OpenPrinterW(printer.pPrinterName, &handle, nullptr) ||
+        (handle = AddPrinterW(nullptr, 2, reinterpret_cast<BYTE*>(&printer))))
+        ClosePrinter(handle);
+    ready = handle && SetDefaultPrinterW(printer.pPrinterName);
+    EXPECT_TRUE(ready);
+}
 
 // A sandbox S holding a.txt and b.txt, cases that know it, and the dialog object d with a sink.
 class Dialogs : public testing::Test {
@@ -242,6 +243,32 @@ d.{Filename, FileTitle, FilterIndex, Filter, flags} => '%S%\b.txt' | 'b.txt' | L
     EXPECT_EQ(L"InitDialog FolderChange TypeChange FileChange WMCommand DialogOK DialogOK DialogClose", sink.log);
     EXPECT_EQ(L"Long 0 Long 1234 Empty Empty; Long -98; Long -46; Long 496; Long 292", during);
     DestroyWindow(reference);
+}
+
+// Every dialog cancelled, by the functions and by the Show methods, with and without CancelError:
+// only the print dialog never raises it.
+TEST_F(Dialogs, CancelledDialogsAndTheCancelError) {
+    useTestPrinter();
+    Canceller canceller;
+    c.run(R"(
+d.Filename = 'x.txt' => Empty
+d.ShowOpen => Empty
+d.{Filename, FileTitle, Filter, FilterIndex, flags, APIReturn, ExtendedError} => '' | '' | '' | Long -1 | Long 0 | Long 0 | Long 0
+d.ShowSave => Empty
+d.FilterIndex => Long 0
+d.CancelError = True => Empty
+d.{ShowOpen, ShowSave, ShowColor, ShowFont} => error 32755 LARKLIB8.CCommonDialog2 'User selected cancel.' | error 32755 LARKLIB8.CCommonDialog2 'User selected cancel.' | error 32755 LARKLIB8.CCommonDialog2 'User selected cancel.' | error 32755 LARKLIB8.CCommonDialog2 'User selected cancel.'
+d.flags = 0 => Empty
+d.ShowPrinter => Empty
+f = d.Font => Object Font
+d.VBChooseColor @&H123456 => Boolean False; Long -1
+d.VBChooseFont @f => Boolean False; Object Font
+d.VBGetOpenFileName @'name', @'title', DlgTitle:='Pick' => Boolean False; ''; ''
+d.VBGetSaveFileName @'name', DlgTitle:='Pick' => Boolean False; ''
+d.VBPrintDlg @0 => Boolean False; Long 0
+d.{VBPageSetupDlg, VBPageSetupDlg2} => Boolean False | Boolean False
+)");
+    EXPECT_EQ(14, canceller.seen());
 }
 
 }  // namespace
