@@ -354,10 +354,11 @@ HRESULT invokeDirect(ITypeInfo* info, void* object, const FUNCDESC& function, DI
     return S_OK;
 }
 
-// Optional ByRef parameters with a default that the caller left out. The platform's Invoke
-// would pass the default value itself where the member expects an address, so the frame
-// supplies the default in a variable of its own and passes that by reference: in place of an
-// omitted argument the caller gave, or as an extra named argument for one it did not.
+// Optional ByRef parameters with a default, and optional ByRef objects (whose default is
+// Nothing), that the caller left out. The platform's Invoke would pass the default value itself
+// where the member expects an address, so the frame supplies the default in a variable of its
+// own and passes that by reference: in place of an omitted argument the caller gave, or as an
+// extra named argument for one it did not.
 class ByRefDefaults {
 public:
     ByRefDefaults(ITypeInfo* info, const FUNCDESC& function, DISPPARAMS* params) : params_(params) {
@@ -402,15 +403,23 @@ private:
     bool fill(ITypeInfo* info, const FUNCDESC& function, LONG param, VARIANTARG& arg) {
         const ELEMDESC& element = function.lprgelemdescParam[param];
         const PARAMDESC& desc = element.paramdesc;
-        if (element.tdesc.vt != VT_PTR || !(desc.wParamFlags & PARAMFLAG_FHASDEFAULT) || !desc.pparamdescex ||
-            (desc.wParamFlags & PARAMFLAG_FRETVAL))
-            return false;
+        if (element.tdesc.vt != VT_PTR || (desc.wParamFlags & PARAMFLAG_FRETVAL)) return false;
         const TYPEDESC& pointee = *element.tdesc.lptdesc;
-        const VARTYPE wanted = pointee.vt == VT_VARIANT ? VARTYPE(VT_VARIANT) : automationType(info, pointee);
-        if (wanted == VT_EMPTY) return false;
         auto value = std::make_unique<unique_variant>();
-        if (wanted == VT_VARIANT) check(VariantCopy(value.get(), &desc.pparamdescex->varDefaultValue));
-        else check(VariantChangeType(value.get(), &desc.pparamdescex->varDefaultValue, 0, wanted));
+        VARTYPE wanted = VT_EMPTY;
+        if ((desc.wParamFlags & PARAMFLAG_FHASDEFAULT) && desc.pparamdescex) {
+            wanted = pointee.vt == VT_VARIANT ? VARTYPE(VT_VARIANT) : automationType(info, pointee);
+            if (wanted == VT_EMPTY) return false;
+            if (wanted == VT_VARIANT) check(VariantCopy(value.get(), &desc.pparamdescex->varDefaultValue));
+            else check(VariantChangeType(value.get(), &desc.pparamdescex->varDefaultValue, 0, wanted));
+        } else if ((desc.wParamFlags & PARAMFLAG_FOPT) && (wanted = byRefObjectType(info, pointee)) != VT_EMPTY) {
+            // An optional object without a default is Nothing; the platform's Invoke would pass the
+            // address of its "missing" variant instead.
+            value->vt = wanted;
+            value->punkVal = nullptr;
+        } else {
+            return false;
+        }
         values_.push_back(std::move(value));
         VARIANT* variable = values_.back().get();
         arg.vt = VARTYPE(VT_BYREF | wanted);

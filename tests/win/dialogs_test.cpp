@@ -9,6 +9,8 @@
 #include <olectl.h>
 #include <winspool.h>
 
+#include <sstream>
+
 namespace lark::test {
 namespace {
 
@@ -269,6 +271,55 @@ d.VBPrintDlg @0 => Boolean False; Long 0
 d.{VBPageSetupDlg, VBPageSetupDlg2} => Boolean False | Boolean False
 )");
     EXPECT_EQ(14, canceller.seen());
+}
+
+// A person chooses a colour, a font size, the printer and the page, and presses OK each time.
+TEST_F(Dialogs, ColourFontPrinterAndPageChosenThroughEvents) {
+    useTestPrinter();
+    sink.on = [&](const std::wstring& event, DISPPARAMS& args) {
+        if (event != L"InitDialog") return;
+        const HWND dialog = windowOf(args.rgvarg[0]);
+        wchar_t title[64]{};
+        GetWindowTextW(dialog, title, 64);
+        if (title == std::wstring(L"Color"))
+            for (int box : {706, 707, 708})
+                SetDlgItemInt(dialog, box, box == 706 ? 18 : box == 707 ? 52 : 86, FALSE);
+        if (title == std::wstring(L"Font")) {
+            SendDlgItemMessageW(dialog, cmb3, CB_SELECTSTRING, WPARAM(-1), LPARAM(L"20"));
+            SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(cmb3, CBN_SELCHANGE), LPARAM(GetDlgItem(dialog, cmb3)));
+        }
+        press(dialog, IDOK);
+    };
+    c.object("CCommonDialog2");
+    c.run(R"(
+d.HookDialog = True => Empty
+d.Color = &HFF => Empty
+d.ShowColor => Empty
+d.Color => ULong 5649426
+d.VBChooseColor @0, Hook:=True, EventSink:=d => Boolean True; Long 5649426
+d.FontName = 'DejaVu Sans' => Empty
+d.FontItalic = True => Empty
+d.FontColor = &H80 => Empty
+d.ShowFont => Empty
+d.{FontName, FontSize, FontItalic, FontBold, FontColor, flags} => 'DejaVu Sans' | Long 20 | Boolean True | Boolean False | ULong 128 | Long 329
+d.flags = 0 => Empty
+d.Object = CCommonDialog2 => Empty
+d.Copies = 3 => Empty
+d.ShowPrinter => Empty
+d.{PrinterName, PrinterDriver, PrinterOutputPort, Copies, FromPage, ToPage} => 'Lark Test Printer' | 'wineps.drv' | 'FILE:' | Long 3 | Long 1 | Long 1
+# The object handed to the print dialog hears of the copies.
+CCommonDialog2.Copies => Long 3
+# Margins in inches (the units by default), A4, portrait, 300 dots per inch.
+d.VBPageSetupDlg , , , , , @0, @0, @0, @0, @0, @0, @0, @0, @0, @0, @0, , , , True, d => Boolean True; Long 1; Long 0; Long 1; Long 0; Long 1; Long 0; Long 1; Long 0; Long 9; Long 1; Long 300
+)");
+    std::wistringstream events(sink.log);  // the controls' commands aside
+    std::wstring event, opened;
+    while (events >> event)
+        if (event != L"WMCommand") opened += (opened.empty() ? L"" : L" ") + event;
+    EXPECT_EQ(
+        L"InitDialog DialogClose InitDialog DialogClose InitDialog DialogClose InitDialog DialogClose "
+        L"InitDialog DialogClose",
+        opened);
 }
 
 }  // namespace
