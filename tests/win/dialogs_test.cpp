@@ -322,5 +322,67 @@ d.VBPageSetupDlg , , , , , @0, @0, @0, @0, @0, @0, @0, @0, @0, @0, @0, , , , Tru
         opened);
 }
 
+// The one-call functions hooked through d: a person types names and presses OK, or cancels. The
+// template flag counts only with a module (the page-setup template of the platform's dialog
+// library, whose margin boxes then show in the hooked file dialog); bad input gets its error or an
+// empty choice, never a crash.
+TEST_F(Dialogs, FunctionsTheirFlagRulesAndBadInput) {
+    useTestPrinter();
+    const char* typed = "\"a.txt\" \"b.txt\"";  // or nothing: Cancel
+    std::wstring templates;
+    sink.on = [&](const std::wstring& event, DISPPARAMS& args) {
+        if (event == L"InitDialog") templates += GetDlgItem(windowOf(args.rgvarg[0]), edt4) ? L"T" : L"-";
+        if (event != L"FolderChange") return;
+        const HWND frame = GetParent(windowOf(args.rgvarg[0]));
+        if (typed) typeName(frame, typed);
+        press(frame, typed ? IDOK : IDCANCEL);
+    };
+    c.let("names", L"");
+    c.run(R"(
+d.VBGetOpenFileName @names, @'', True, True, , , , , S, 'Pick', , , , True, d => Boolean True; '%S%' & vbNullChar & 'a.txt' & vbNullChar & 'b.txt'; ''
+d.Filename = names => Empty
+d.ParseMultiFileName @'', @String(), @0 => Empty; '%S%'; String(1 To 2)['a.txt'|'b.txt']; Long 2
+)");
+    typed = "c.txt";
+    c.run(R"(
+d.VBGetSaveFileName2 @'', @'', Filter:='Text|*.txt|None|', FilterIndex:=2, InitDir:=S, Hook:=True, EventSink:=d => Boolean True; '%S%\c.txt'; 'c.txt'
+)");
+    typed = "b.txt";
+    c.run(R"(
+d.VBGetOpenFileName @'a much longer name than the one chosen', @'', Filter:='||', FilterIndex:=3, InitDir:=S, Hook:=True, EventSink:=d => Boolean True; '%S%\b.txt'; 'b.txt'
+)");
+    typed = nullptr;
+    c.run("d.cdLoadLibrary @'comdlg32.dll' => Empty; 'comdlg32.dll'");
+    EXPECT_NE(L"LongLong 0", c.outcome("h = d.hInstance"));
+    c.run(R"(
+d.VBGetOpenFileName2 @'', flags:=64, Hook:=True, hInstance:=h, TemplateName:=1546, EventSink:=d => Boolean False; ''
+d.VBGetOpenFileName2 @'', flags:=64, Hook:=True, TemplateName:=1546, EventSink:=d => Boolean False; ''
+d.TemplateName = 1546 => Empty
+d.HookDialog = True => Empty
+d.flags = 64 => Empty
+d.ShowOpen => Empty
+d.flags = 64 => Empty
+d.hInstance = 0 => Empty
+d.ShowSave => Empty
+d.cdFreeLibrary => Empty
+)");
+    EXPECT_EQ(L"---T-T-", templates);
+    Canceller canceller;
+    c.run(R"(
+d.VBGetOpenFileName @String(261, 'x') => error 6 LARKLIB8; String(261, 'x')
+d.VBGetOpenFileName @String(261, 'x'), MultiSelect:=True, DlgTitle:='Pick' => Boolean False; ''
+d.VBGetSaveFileName @'', Filter:=String(32768, '|') => error 6 LARKLIB8; ''
+d.VBGetOpenFileName @'', Filter:=':', DlgTitle:='Pick' => Boolean False; ''
+d.VBGetOpenFileName @'', Filter:='|*.txt', DlgTitle:='Pick' => Boolean False; ''
+d.VBChooseFont @d => error 13 LARKLIB8; Object _CCommonDialog2
+f = d.Font => Object Font
+d.VBChooseFont @f, flags:=&H7F000000 => Boolean False; Object Font
+d.VBChooseFont @f, flags:=-1 => Boolean False; Object Font
+d.VBPrintDlg @0, flags:=&H7F000000 => Boolean False; Long 0
+d.VBPageSetupDlg flags:=&H7F000000 => Boolean False
+)");
+    EXPECT_EQ(7, canceller.seen());
+}
+
 }  // namespace
 }  // namespace lark::test
