@@ -384,5 +384,57 @@ d.VBPageSetupDlg flags:=&H7F000000 => Boolean False
     EXPECT_EQ(7, canceller.seen());
 }
 
+// What a WithEvents client or a script host asks of the object, and the events its public
+// methods raise, with their by-reference arguments, in every advised sink.
+TEST_F(Dialogs, ConnectionPointClassInfoAndRaisedEvents) {
+    const auto container = dialog.query<IConnectionPointContainer>();
+    ComPtr<IConnectionPoint> point, listed, none;
+    ComPtr<IEnumConnectionPoints> points;
+    ULONG n = 0;
+    ASSERT_EQ(S_OK, container->FindConnectionPoint(DIID___CCommonDialog2, point.put()));
+    EXPECT_EQ(CONNECT_E_NOCONNECTION, container->FindConnectionPoint(IID_IDispatch, none.put()));
+    ASSERT_EQ(S_OK, container->EnumConnectionPoints(points.put()));
+    EXPECT_EQ(S_OK, points->Next(1, listed.put(), &n));
+    EXPECT_EQ(point.get(), listed.get());
+    EXPECT_EQ(S_FALSE, points->Next(1, none.put(), &n));
+
+    DWORD cookie = 0;
+    Sink second;
+    EXPECT_EQ(CONNECT_E_CANNOTCONNECT, point->Advise(c.object("CDataStructures3").get(), &cookie));
+    ASSERT_EQ(S_OK, point->Advise(&second, &cookie));
+    ComPtr<IEnumConnections> connections;
+    CONNECTDATA advised[3]{};
+    ASSERT_EQ(S_OK, point->EnumConnections(connections.put()));
+    EXPECT_EQ(S_FALSE, connections->Next(3, advised, &n));
+    EXPECT_EQ(2u, n);
+    for (ULONG i = 0; i < n; ++i)
+        advised[i].pUnk->Release();
+
+    sink.on = [](const std::wstring& event, DISPPARAMS& args) {
+        if (event == L"DialogOK") *args.rgvarg[0].pboolVal = VARIANT_TRUE;
+        if (event == L"WMCommand") *args.rgvarg[1].plVal = 99;
+    };
+    c.run(R"(
+d.InitDialog 5 => Long 0
+d.ConfirmOK => Boolean False
+d.WMCommand 1, @2, @3 => Empty; Long 99; Long 3
+d.DialogClose => Empty
+)");
+    EXPECT_EQ(S_OK, point->Unadvise(cookie));
+    EXPECT_EQ(CONNECT_E_NOCONNECTION, point->Unadvise(cookie));
+    c.run("d.ConfirmOK => Boolean False");
+    EXPECT_EQ(L"InitDialog DialogOK WMCommand DialogClose DialogOK", sink.log);
+    EXPECT_EQ(L"InitDialog DialogOK WMCommand DialogClose", second.log);
+
+    GUID source{};
+    ComPtr<ITypeInfo> coclass;
+    unique_bstr name;
+    EXPECT_EQ(S_OK, dialog.query<IProvideClassInfo2>()->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &source));
+    EXPECT_EQ(DIID___CCommonDialog2, source);
+    ASSERT_EQ(S_OK, dialog.query<IProvideClassInfo>()->GetClassInfo(coclass.put()));
+    coclass->GetDocumentation(MEMBERID_NIL, name.put(), nullptr, nullptr, nullptr);
+    EXPECT_EQ(L"CCommonDialog2", str(name.get()));
+}
+
 }  // namespace
 }  // namespace lark::test
