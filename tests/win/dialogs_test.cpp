@@ -128,6 +128,8 @@ protected:
         c.let("S", box.root()), c.mask(box.root(), "S");
         c.let("d", dialog.get()), c.run("d.DialogTitle = 'Pick' => Empty");
     }
+    // A confirmed file dialog leaves its folder current, which would keep the sandbox.
+    ~Dialogs() override { SetCurrentDirectoryW(temporaryFolder().c_str()); }
     Sandbox box;
     Cases c;
     Sink sink;
