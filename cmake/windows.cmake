@@ -11,19 +11,26 @@ endif()
 
 set(LARK_GEN ${CMAKE_BINARY_DIR}/gen)
 set(LARK_IDL ${PROJECT_SOURCE_DIR}/idl/LARKLIB8.idl)
+set(LARK_DIALOG_ENUMS ${PROJECT_SOURCE_DIR}/idl/dialog_enums.idl)
 set(LARK_WIDL_FLAGS ${LARK_WIDL_ARCH} -I /usr/include/wine/wine/windows
     -L /usr/lib/x86_64-linux-gnu/wine/x86_64-windows)
 file(MAKE_DIRECTORY ${LARK_GEN})
 add_custom_command(
     OUTPUT ${LARK_GEN}/LARKLIB8.tlb ${LARK_GEN}/LARKLIB8.h ${LARK_GEN}/LARKLIB8_i.c
     COMMAND ${LARK_WIDL} ${LARK_WIDL_FLAGS} -t -o ${LARK_GEN}/LARKLIB8.tlb ${LARK_IDL}
-    COMMAND perl ${PROJECT_SOURCE_DIR}/cmake/empty_string_defaults.pl ${LARK_GEN}/LARKLIB8.tlb
+    COMMAND perl ${PROJECT_SOURCE_DIR}/cmake/string_defaults.pl ${LARK_GEN}/LARKLIB8.tlb
     COMMAND ${LARK_WIDL} ${LARK_WIDL_FLAGS} -h -o ${LARK_GEN}/LARKLIB8.h ${LARK_IDL}
     COMMAND ${CMAKE_COMMAND} -DHEADER=${LARK_GEN}/LARKLIB8.h -P ${PROJECT_SOURCE_DIR}/cmake/strip_pointer_defaults.cmake
     COMMAND ${LARK_WIDL} ${LARK_WIDL_FLAGS} -u -o ${LARK_GEN}/LARKLIB8_i.c ${LARK_IDL}
-    DEPENDS ${LARK_IDL} ${PROJECT_SOURCE_DIR}/cmake/empty_string_defaults.pl
+    DEPENDS ${LARK_IDL} ${LARK_DIALOG_ENUMS} ${PROJECT_SOURCE_DIR}/cmake/string_defaults.pl
     COMMENT "Compiling the type library (${LARK_ARCH})")
-add_custom_target(lark_idl DEPENDS ${LARK_GEN}/LARKLIB8.tlb ${LARK_GEN}/LARKLIB8.h)
+# The dialogs' enumerations, whose members are also Windows macros, get a header of their own.
+add_custom_command(
+    OUTPUT ${LARK_GEN}/LARKLIB8_dialog_enums.h
+    COMMAND ${CMAKE_COMMAND} -DIN=${LARK_DIALOG_ENUMS} -DOUT=${LARK_GEN}/LARKLIB8_dialog_enums.h
+            -P ${PROJECT_SOURCE_DIR}/cmake/enum_header.cmake
+    DEPENDS ${LARK_DIALOG_ENUMS} ${PROJECT_SOURCE_DIR}/cmake/enum_header.cmake)
+add_custom_target(lark_idl DEPENDS ${LARK_GEN}/LARKLIB8.tlb ${LARK_GEN}/LARKLIB8.h ${LARK_GEN}/LARKLIB8_dialog_enums.h)
 
 file(GLOB LARK_COM_SOURCES CONFIGURE_DEPENDS
     ${PROJECT_SOURCE_DIR}/src/*.cpp
@@ -52,7 +59,8 @@ set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I ${LARK_GEN}")
 set_source_files_properties(${PROJECT_SOURCE_DIR}/src/frame/LARKLIB8.rc PROPERTIES OBJECT_DEPENDS ${LARK_GEN}/LARKLIB8.tlb)
 target_link_options(LARKLIB8 PRIVATE -static-libgcc -static-libstdc++ -static -s
     -Wl,--enable-stdcall-fixup)
-target_link_libraries(LARKLIB8 PRIVATE ole32 oleaut32 uuid advapi32 shlwapi user32 shell32 version)
+target_link_libraries(LARKLIB8 PRIVATE ole32 oleaut32 uuid advapi32 shlwapi user32 shell32 version comdlg32 gdi32
+    winspool)
 
 # dist/<arch>/: the DLL and its type library, side by side.
 add_custom_target(dist

@@ -15,6 +15,7 @@
 #include "registry/CRegistry2.hpp"
 #include "sysinfo/CDeploy2.hpp"
 #include "sysinfo/CVersion.hpp"
+#include "ui/CCommonDialog2.hpp"
 #include "ui/CWindowManager.hpp"
 #include "ui/IObjectSubclass.hpp"
 #include "xml/CXMLFile.hpp"
@@ -47,7 +48,7 @@ const ClassEntry kClasses[] = {
      &createObject<files::CServicesSpecialFolders2>},
     {L"CVersion", &CLSID_CVersion, &IID__CVersion, &createObject<sysinfo::CVersion>},
     {L"IObjectSubclass", &CLSID_IObjectSubclass, &IID__IObjectSubclass, nullptr},
-    {L"CCommonDialog2", &CLSID_CCommonDialog2, &IID__CCommonDialog2, &createObject<BareClass<_CCommonDialog2>>},
+    {L"CCommonDialog2", &CLSID_CCommonDialog2, &IID__CCommonDialog2, &createObject<ui::CCommonDialog2>},
     {L"CXMLFile", &CLSID_CXMLFile, &IID__CXMLFile, &createObject<xml::CXMLFile>},
     {L"CXMLElement", &CLSID_CXMLElement, &IID__CXMLElement, nullptr},
     {L"CServicesInputOutput", &CLSID_CServicesInputOutput, &IID__CServicesInputOutput,

@@ -1,5 +1,6 @@
 #include "frame/collection.hpp"
 
+#include "frame/late_binding.hpp"
 #include "frame/platform_text.hpp"
 
 #include <algorithm>
@@ -140,18 +141,6 @@ void Collection::append(const VARIANT& value) {
     check(VariantCopyInd(&entry.value, const_cast<VARIANT*>(&value)));
     items_.push_back(std::move(entry));
 }
-
-namespace {
-unique_variant callMember(IDispatch* object, const wchar_t* name, WORD flags, VARIANT* args, UINT count) {
-    DISPID id = 0;
-    auto* text = const_cast<LPOLESTR>(name);
-    check(object->GetIDsOfNames(IID_NULL, &text, 1, LOCALE_USER_DEFAULT, &id));
-    DISPPARAMS params{args, nullptr, count, 0};
-    unique_variant result;
-    check(object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, &result, nullptr, nullptr));
-    return result;
-}
-}  // namespace
 
 void forEachItem(IUnknown* object, const std::function<void(const VARIANT&)>& visit) {
     if (!object) raise(errObjectNotSet);

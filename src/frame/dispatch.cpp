@@ -206,14 +206,14 @@ TYPEKIND kindOf(ITypeInfo* info, HREFTYPE type) {
     return kind;
 }
 
-// What the caller's variable must hold for a ByRef parameter: the automation type of what the
-// parameter points to, and an object for a pointer to an interface pointer.
-VARTYPE byRefType(ITypeInfo* info, const TYPEDESC& pointee) {
-    if (pointee.vt == VT_PTR && pointee.lptdesc->vt == VT_USERDEFINED) {
-        const TYPEKIND kind = kindOf(info, pointee.lptdesc->hreftype);
-        if (kind == TKIND_INTERFACE || kind == TKIND_DISPATCH) return VT_DISPATCH;
-    }
-    return automationType(info, pointee);
+// The type of the object a ByRef object parameter holds (IDispatch** or a dispinterface's
+// Type**: VT_DISPATCH; IUnknown** or another interface's: VT_UNKNOWN), or VT_EMPTY for another
+// kind of parameter. An interface by value is a pointer too, but to the interface itself.
+VARTYPE byRefObjectType(ITypeInfo* info, const TYPEDESC& pointee) {
+    if (pointee.vt == VT_DISPATCH || pointee.vt == VT_UNKNOWN) return pointee.vt;
+    if (pointee.vt != VT_PTR || pointee.lptdesc->vt != VT_USERDEFINED) return VT_EMPTY;
+    const TYPEKIND kind = kindOf(info, pointee.lptdesc->hreftype);
+    return kind == TKIND_DISPATCH ? VT_DISPATCH : kind == TKIND_INTERFACE ? VT_UNKNOWN : VT_EMPTY;
 }
 
 bool isRecordReference(ITypeInfo* info, const TYPEDESC& type) {
@@ -354,10 +354,11 @@ HRESULT invokeDirect(ITypeInfo* info, void* object, const FUNCDESC& function, DI
     return S_OK;
 }
 
-// Optional ByRef parameters with a default that the caller left out. The platform's Invoke
-// would pass the default value itself where the member expects an address, so the frame
-// supplies the default in a variable of its own and passes that by reference: in place of an
-// omitted argument the caller gave, or as an extra named argument for one it did not.
+// Optional ByRef parameters with a default, and optional ByRef objects (whose default is
+// Nothing), that the caller left out. The platform's Invoke would pass the default value itself
+// where the member expects an address, so the frame supplies the default in a variable of its
+// own and passes that by reference: in place of an omitted argument the caller gave, or as an
+// extra named argument for one it did not.
 class ByRefDefaults {
 public:
     ByRefDefaults(ITypeInfo* info, const FUNCDESC& function, DISPPARAMS* params) : params_(params) {
@@ -402,15 +403,23 @@ private:
     bool fill(ITypeInfo* info, const FUNCDESC& function, LONG param, VARIANTARG& arg) {
         const ELEMDESC& element = function.lprgelemdescParam[param];
         const PARAMDESC& desc = element.paramdesc;
-        if (element.tdesc.vt != VT_PTR || !(desc.wParamFlags & PARAMFLAG_FHASDEFAULT) || !desc.pparamdescex ||
-            (desc.wParamFlags & PARAMFLAG_FRETVAL))
-            return false;
+        if (element.tdesc.vt != VT_PTR || (desc.wParamFlags & PARAMFLAG_FRETVAL)) return false;
         const TYPEDESC& pointee = *element.tdesc.lptdesc;
-        const VARTYPE wanted = pointee.vt == VT_VARIANT ? VARTYPE(VT_VARIANT) : automationType(info, pointee);
-        if (wanted == VT_EMPTY) return false;
         auto value = std::make_unique<unique_variant>();
-        if (wanted == VT_VARIANT) check(VariantCopy(value.get(), &desc.pparamdescex->varDefaultValue));
-        else check(VariantChangeType(value.get(), &desc.pparamdescex->varDefaultValue, 0, wanted));
+        VARTYPE wanted = VT_EMPTY;
+        if ((desc.wParamFlags & PARAMFLAG_FHASDEFAULT) && desc.pparamdescex) {
+            wanted = pointee.vt == VT_VARIANT ? VARTYPE(VT_VARIANT) : automationType(info, pointee);
+            if (wanted == VT_EMPTY) return false;
+            if (wanted == VT_VARIANT) check(VariantCopy(value.get(), &desc.pparamdescex->varDefaultValue));
+            else check(VariantChangeType(value.get(), &desc.pparamdescex->varDefaultValue, 0, wanted));
+        } else if ((desc.wParamFlags & PARAMFLAG_FOPT) && (wanted = byRefObjectType(info, pointee)) != VT_EMPTY) {
+            // An optional object without a default is Nothing; the platform's Invoke would pass the
+            // address of its "missing" variant instead.
+            value->vt = wanted;
+            value->punkVal = nullptr;
+        } else {
+            return false;
+        }
         values_.push_back(std::move(value));
         VARIANT* variable = values_.back().get();
         arg.vt = VARTYPE(VT_BYREF | wanted);
@@ -459,7 +468,8 @@ HRESULT dispatchInvoke(ITypeInfo* info, void* object, DISPID id, WORD flags, DIS
             if (param < 0) continue;
             const TYPEDESC& type = (*function)->lprgelemdescParam[param].tdesc;
             if (type.vt != VT_PTR) continue;
-            VARTYPE wanted = byRefType(info, *type.lptdesc);
+            VARTYPE wanted = automationType(info, *type.lptdesc);
+            if (wanted == VT_EMPTY) wanted = byRefObjectType(info, *type.lptdesc);
             VARIANTARG* slot = &params->rgvarg[i];
             if (wanted == VT_EMPTY || slot->vt == (VT_BYREF | wanted) || omitted(slot)) continue;
             failedArg = i;

@@ -55,6 +55,7 @@ using unique_cotaskmem = unique_any<void*, &CoTaskMemFree>;
 using unique_bstr = unique_any<BSTR, &SysFreeString>;
 using unique_safearray = unique_any<SAFEARRAY*, &SafeArrayDestroy>;
 using unique_schandle = unique_any<SC_HANDLE, &CloseServiceHandle>;
+using unique_hdc = unique_any<HDC, &DeleteDC>;
 
 // Item-identifier lists go back to the shell's allocator. Where that cannot be had, the task
 // allocator takes them: on every NT system the two are the same.
@@ -127,6 +128,24 @@ public:
 
 private:
     SAFEARRAY* array_;
+};
+
+// Keeps a global memory block locked, for as long as its bytes are read or written.
+class GlobalLockGuard {
+public:
+    explicit GlobalLockGuard(HGLOBAL block) noexcept : block_(block), data_(block ? GlobalLock(block) : nullptr) {}
+    GlobalLockGuard(const GlobalLockGuard&) = delete;
+    GlobalLockGuard& operator=(const GlobalLockGuard&) = delete;
+    ~GlobalLockGuard() {
+        if (data_) GlobalUnlock(block_);
+    }
+    // The block's bytes; null when it could not be locked.
+    BYTE* data() const noexcept { return static_cast<BYTE*>(data_); }
+    size_t size() const noexcept { return data_ ? GlobalSize(block_) : 0; }
+
+private:
+    HGLOBAL block_;
+    void* data_;
 };
 
 // An interface pointer that owns one reference.
