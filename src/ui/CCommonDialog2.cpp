@@ -580,49 +580,33 @@ HRESULT CCommonDialog2::put_Font(IFontDisp** RHS) {
     return S_OK;
 }
 
-HRESULT CCommonDialog2::get_FontBold(VARIANT_BOOL* result) {
+namespace {
+using FontGetter = HRESULT (STDMETHODCALLTYPE IFont::*)(BOOL*);
+using FontSetter = HRESULT (STDMETHODCALLTYPE IFont::*)(BOOL);
+}  // namespace
+
+// The font's yes-or-no attributes: read from and written to the font object itself.
+HRESULT CCommonDialog2::getFontFlag(FontGetter get, VARIANT_BOOL* result) {
     return raises(result, [&] {
         BOOL value = FALSE;
-        com::check(font()->get_Bold(&value));
+        com::check((font().get()->*get)(&value));
         *result = com::variantBool(value);
     });
 }
-HRESULT CCommonDialog2::put_FontBold(VARIANT_BOOL RHS) {
-    return raises([&] { com::check(font()->put_Bold(RHS != VARIANT_FALSE)); });
+HRESULT CCommonDialog2::putFontFlag(FontSetter put, VARIANT_BOOL value) {
+    return raises([&] { com::check((font().get()->*put)(value != VARIANT_FALSE)); });
 }
 
-HRESULT CCommonDialog2::get_FontItalic(VARIANT_BOOL* result) {
-    return raises(result, [&] {
-        BOOL value = FALSE;
-        com::check(font()->get_Italic(&value));
-        *result = com::variantBool(value);
-    });
-}
-HRESULT CCommonDialog2::put_FontItalic(VARIANT_BOOL RHS) {
-    return raises([&] { com::check(font()->put_Italic(RHS != VARIANT_FALSE)); });
-}
-
-HRESULT CCommonDialog2::get_FontUnderline(VARIANT_BOOL* result) {
-    return raises(result, [&] {
-        BOOL value = FALSE;
-        com::check(font()->get_Underline(&value));
-        *result = com::variantBool(value);
-    });
-}
-HRESULT CCommonDialog2::put_FontUnderline(VARIANT_BOOL RHS) {
-    return raises([&] { com::check(font()->put_Underline(RHS != VARIANT_FALSE)); });
-}
-
+HRESULT CCommonDialog2::get_FontBold(VARIANT_BOOL* result) { return getFontFlag(&IFont::get_Bold, result); }
+HRESULT CCommonDialog2::put_FontBold(VARIANT_BOOL RHS) { return putFontFlag(&IFont::put_Bold, RHS); }
+HRESULT CCommonDialog2::get_FontItalic(VARIANT_BOOL* result) { return getFontFlag(&IFont::get_Italic, result); }
+HRESULT CCommonDialog2::put_FontItalic(VARIANT_BOOL RHS) { return putFontFlag(&IFont::put_Italic, RHS); }
+HRESULT CCommonDialog2::get_FontUnderline(VARIANT_BOOL* result) { return getFontFlag(&IFont::get_Underline, result); }
+HRESULT CCommonDialog2::put_FontUnderline(VARIANT_BOOL RHS) { return putFontFlag(&IFont::put_Underline, RHS); }
 HRESULT CCommonDialog2::get_FontStrikethru(VARIANT_BOOL* result) {
-    return raises(result, [&] {
-        BOOL value = FALSE;
-        com::check(font()->get_Strikethrough(&value));
-        *result = com::variantBool(value);
-    });
+    return getFontFlag(&IFont::get_Strikethrough, result);
 }
-HRESULT CCommonDialog2::put_FontStrikethru(VARIANT_BOOL RHS) {
-    return raises([&] { com::check(font()->put_Strikethrough(RHS != VARIANT_FALSE)); });
-}
+HRESULT CCommonDialog2::put_FontStrikethru(VARIANT_BOOL RHS) { return putFontFlag(&IFont::put_Strikethrough, RHS); }
 
 HRESULT CCommonDialog2::get_FontName(BSTR* result) {
     return raises(result, [&] {

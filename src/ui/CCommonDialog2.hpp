@@ -189,6 +189,8 @@ private:
     HWND dialogWindow(LONG hDlg) const;
     std::array<COLORREF, 16>& customColors();
     com::ComPtr<IFont> font();
+    HRESULT getFontFlag(HRESULT (STDMETHODCALLTYPE IFont::*get)(BOOL*), VARIANT_BOOL* result);
+    HRESULT putFontFlag(HRESULT (STDMETHODCALLTYPE IFont::*put)(BOOL), VARIANT_BOOL value);
     // Keeps the printer a print or page-setup dialog left chosen, and tells printerObject of it.
     void takePrinter(const PrinterChoice& printer, IDispatch* printerObject);
 
