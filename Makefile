@@ -9,7 +9,7 @@ setup:
 	@scripts/setup
 
 build: setup
-	@for preset in native win64 win32; do \
+	@for preset in native native32 win64 win32; do \
 	  mkdir -p build; cmake --preset $$preset >build/$$preset.log 2>&1 || { cat build/$$preset.log; exit 1; }; \
 	  cmake --build --preset $$preset -j$(JOBS) >>build/$$preset.log 2>&1 || { cat build/$$preset.log; exit 1; }; \
 	  echo "built $$preset"; \

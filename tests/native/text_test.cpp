@@ -49,6 +49,10 @@ std::optional<std::vector<Token>> refSplit(Units s, uint16_t delimiter, int mode
 TEST(TextCore, RowsOfEachMember) {
     EXPECT_EQ(lrkInstr(0, u"", u"a", 0) + lrkInstr(0, u"abc", u"abcd", 0), 0);  // both win over the start-0 error
     EXPECT_EQ(lrkInstrRev(u"abcabc", u"BC"), 5);                                // text mode from the end by default
+    EXPECT_EQ((std::array{lrkInstr(INT32_MAX, u"ab", u"b", 0), lrkInstr(INT32_MIN, u"ab", u"b", 0),  // far starts
+                          lrkInChar(INT32_MAX, u"ab", 'b', 0), lrkInChar(INT32_MIN, u"ab", 'b', 0),
+                          lrkInCharRev(u"ab", 'b', 0, INT32_MAX), lrkInCharRev(u"ab", 'b', 0, INT32_MIN)}),
+              (std::array{0, -1, -1, -1, -1, -1}));
     EXPECT_EQ(u16string(TrimSpaces(u"  a b \t ")) + u16string(TrimSpaces(u"   ")), u"a b \t");
     // clang-format off
     const std::pair<std::function<void()>, Units> errors[] = {
@@ -61,14 +65,15 @@ TEST(TextCore, RowsOfEachMember) {
         {u"abcabc", u"bc", -1, 0, 5}, {u"abcabc", u"bc", 4, 0, 2}, {u"abcabc", u"bc", 5, 0, 5},
         {u"abcabc", u"bc", 6, 0, 5}, {u"abcabc", u"bc", 7, 0, 0}, {u"abcabc", u"BC", -1, 1, 5},
         {u"abcabc", u"BC", -1, 3, 0}, {u"abcabc", u"bc", 6, 2, 0}, {u"abcabc", u"bc", -1, 2, 5},
-        {u"a\u0100bc", u"a", -1, 0, 0}, {u"\u0100bc", u"b", -1, 0, 2}};
+        {u"a\u0100bc", u"a", -1, 0, 0}, {u"\u0100bc", u"b", -1, 0, 2}, {u"abcabc", u"bc", INT32_MAX, 0, 0}};
     // text, position, mode, QuickMid, lrkMidAscW
     const std::tuple<Units, int, int, int, int> units[] = {{u"abc", 2, 0, 'b', 'b'}, {u"`az{", 1, 1, '`', '`'},
         {u"`az{", 2, 1, 'A', 'a'}, {u"`az{", 3, 1, 'Z', 'z'}, {u"`az{", 4, 1, '{', '{'}, {u"abc", 0, 1, 0, 0},
-        {u"abc", 4, 1, 0, 0}, {u"a\uFF61", 2, 1, -159, -159}};
+        {u"abc", 4, 1, 0, 0}, {u"a\uFF61", 2, 1, -159, -159}, {u"abc", INT32_MAX, 1, 0, 0}, {u"abc", INT32_MIN, 1, 0, 0}};
     const std::tuple<u16string, int, char16_t, char16_t, int, u16string> replaces[] = {{u"Aa", 1, u'a', u'x', 1, u"xx"},
         {u"abab", 4, u'b', u'z', 0, u"abaz"}, {u"abab", 0, u'b', u'z', 0, u"abab"},
         {u"abab", 5, u'b', u'z', 0, u"abab"}, {u"abab", 1, u'b', u'z', 2, u"abab"},
+        {u"abab", INT32_MAX, u'b', u'z', 0, u"abab"}, {u"abab", INT32_MIN, u'b', u'z', 0, u"abab"},
         {u16string(16383, u'a'), 2, u'a', u'b', 0, u'a' + u16string(16382, u'b')},
         {u16string(16384, u'a'), 1, u'a', u'b', 0, u16string(16384, u'a')}};  // past the 16-bit byte count
     const std::tuple<Units, Units, int, bool> equals[] = {{u"", u"", 0, false}, {u"abc", u"ABC", 1, true},
