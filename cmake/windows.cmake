@@ -5,8 +5,9 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
 else()
     set(LARK_WIDL_ARCH -m32)
     set(LARK_ARCH x86)
-    # SSE2 is present on every processor this library's hosts run on.
-    add_compile_options(-msse2 -mfpmath=sse)
+    # SSE2 is present on every processor this library's hosts run on. 32-bit callers (VB6, many
+    # C runtimes) keep the stack aligned to 4 bytes only: a function that needs more aligns it.
+    add_compile_options(-msse2 -mfpmath=sse -mincoming-stack-boundary=2)
 endif()
 
 set(LARK_GEN ${CMAKE_BINARY_DIR}/gen)
@@ -57,8 +58,11 @@ set_source_files_properties(${LARK_GEN}/LARKLIB8_i.c PROPERTIES COMPILE_OPTIONS 
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I ${LARK_GEN}")
 # The resource script embeds the type library, which CMake's scan of the script does not see.
 set_source_files_properties(${PROJECT_SOURCE_DIR}/src/frame/LARKLIB8.rc PROPERTIES OBJECT_DEPENDS ${LARK_GEN}/LARKLIB8.tlb)
-target_link_options(LARKLIB8 PRIVATE -static-libgcc -static-libstdc++ -static -s
-    -Wl,--enable-stdcall-fixup)
+target_link_options(LARKLIB8 PRIVATE -static-libgcc -static-libstdc++ -static -Wl,--enable-stdcall-fixup)
+# The DLL ships stripped; a copy with its symbols stays beside it for the checks of its code.
+add_custom_command(TARGET LARKLIB8 POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:LARKLIB8> ${CMAKE_BINARY_DIR}/LARKLIB8.symbols.dll
+    COMMAND ${CMAKE_STRIP} --strip-all $<TARGET_FILE:LARKLIB8>)
 target_link_libraries(LARKLIB8 PRIVATE ole32 oleaut32 uuid advapi32 shlwapi user32 shell32 version comdlg32 gdi32
     winspool)
 
