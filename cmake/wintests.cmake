@@ -43,12 +43,13 @@ list(APPEND LARK_REGISTRY_TEST_SOURCES ${LARK_SYSINFO_SOURCES}
 
 # The case runner and the fixtures, compiled once and linked into every program.
 add_library(lark_test_support OBJECT ${PROJECT_SOURCE_DIR}/tests/win/main.cpp ${PROJECT_SOURCE_DIR}/tests/win/support.cpp
+            ${PROJECT_SOURCE_DIR}/tests/win/leaks.cpp
             ${LARK_GEN}/LARKLIB8_i.c)
 add_dependencies(lark_test_support lark_idl)
 target_include_directories(lark_test_support PUBLIC ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests/win ${LARK_GEN})
 target_compile_definitions(lark_test_support PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 target_compile_options(lark_test_support PUBLIC $<$<COMPILE_LANGUAGE:CXX>:${LARK_WARNINGS}>)
-target_link_libraries(lark_test_support PUBLIC GTest::gtest ole32 oleaut32 uuid advapi32 shell32 version)
+target_link_libraries(lark_test_support PUBLIC GTest::gtest ole32 oleaut32 uuid advapi32 shell32 version ntdll)
 
 file(GLOB LARK_WIN_TEST_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/win/*_test.cpp)
 foreach(source ${LARK_WIN_TEST_SOURCES})

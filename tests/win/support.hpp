@@ -135,6 +135,10 @@ std::wstring messageText(HWND box);
 void press(HWND box, int button);
 
 std::wstring temporaryFolder();  // ends in a backslash
+
+// Fails the program when, at its end, the library is still in use or the process holds more
+// kernel handles or windows, or the temporary folder more entries, than at its start.
+void checkForLeaks();
 std::string bytesOf(const std::wstring& path);
 void writeBytes(const std::wstring& path, const std::string& bytes);
 

@@ -1,0 +1,190 @@
+// What a test program leaves behind: the library still in use, kernel handles and windows of the
+// process, and entries in the temporary folder. Counted when the program starts (after the first
+// creation of every class and a first window, so that what the platform sets up once per process
+// is not counted) and again when it ends; any difference fails the program. GDI objects are not
+// counted: the platform's own window and dialog code keeps device contexts, regions, bitmaps,
+// brushes and fonts for the process at times of its choosing, and none of them can be told
+// apart from the library's.
+#include "support.hpp"
+
+#include <winternl.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <span>
+
+namespace lark::test {
+
+namespace {
+
+// The platform's list of every open handle in the system (SystemHandleInformation).
+struct HandleEntry {
+    USHORT processId;
+    USHORT creatorBackTraceIndex;
+    UCHAR objectType;
+    UCHAR attributes;
+    USHORT value;
+    PVOID object;
+    ULONG access;
+};
+struct HandleList {
+    ULONG count;
+    HandleEntry entries[1];
+};
+constexpr auto kSystemHandleInformation = static_cast<SYSTEM_INFORMATION_CLASS>(16);
+constexpr auto kObjectNameInformation = static_cast<OBJECT_INFORMATION_CLASS>(1);
+
+std::wstring objectText(HANDLE handle, OBJECT_INFORMATION_CLASS what) {
+    alignas(8) char buffer[4096] = {};
+    ULONG size = 0;
+    if (NtQueryObject(handle, what, buffer, sizeof buffer - 2, &size) != 0) return L"?";
+    const auto* text = reinterpret_cast<const UNICODE_STRING*>(buffer);  // first member of both answers
+    return text->Buffer ? std::wstring(text->Buffer, text->Length / sizeof(wchar_t)) : std::wstring();
+}
+
+// Handles the platform opens for itself while the tests run, once per process or left open by
+// its own code: the classes root; the 32-bit classes view, opened per interface and not closed
+// by the type-library registration; the profile functions' mapping key; the file dialog's
+// most-recent-folder keys and its watch of the folder it showed; the apartment's RPC endpoint.
+bool platformOwn(const std::wstring& kind, const std::wstring& name) {
+    const auto endsWith = [&](std::wstring_view tail) {
+        return name.size() >= tail.size() && name.compare(name.size() - tail.size(), tail.size(), tail) == 0;
+    };
+    if (kind == L"Key")
+        return endsWith(L"\\Machine\\Software\\Classes") || endsWith(L"\\Classes\\Wow6432Node") ||
+               endsWith(L"\\ComDlg32\\LastVisitedMRU") || endsWith(L"\\CurrentVersion\\IniFileMapping");
+    return name.starts_with(L"\\Device\\NamedPipe\\lrpc\\") || endsWith(L"\\Temp");
+}
+
+// This process's handles of the kinds the library opens (keys, files, processes, sections), as
+// "kind name", less those the platform keeps for itself.
+std::multiset<std::wstring> kernelHandles() {
+    std::vector<char> buffer(1 << 20);
+    for (ULONG needed = 0;;) {
+        const NTSTATUS status = NtQuerySystemInformation(kSystemHandleInformation, buffer.data(),
+                                                         static_cast<ULONG>(buffer.size()), &needed);
+        if (status == 0) break;
+        if (buffer.size() >= (1u << 28)) return {L"the handle list cannot be read"};
+        buffer.resize(std::max<size_t>(buffer.size() * 2, needed));
+    }
+    const auto* list = reinterpret_cast<const HandleList*>(buffer.data());
+    const auto me = static_cast<USHORT>(GetCurrentProcessId());
+    std::multiset<std::wstring> handles;
+    for (const HandleEntry& entry : std::span(list->entries, list->count)) {
+        if (entry.processId != me) continue;
+        const auto handle = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(entry.value));
+        const std::wstring kind = objectText(handle, ObjectTypeInformation);
+        if (kind != L"Key" && kind != L"File" && kind != L"Process" && kind != L"Section") continue;
+        const std::wstring name = kind == L"Process" ? L"" : objectText(handle, kObjectNameInformation);
+        if (!platformOwn(kind, name)) handles.insert(kind + L" " + name);
+    }
+    return handles;
+}
+
+void countWindowsBelow(HWND parent, size_t& count) {
+    for (HWND child = FindWindowExW(parent, nullptr, nullptr, nullptr); child;
+         child = FindWindowExW(parent, child, nullptr, nullptr)) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(child, &process);
+        if (process != GetCurrentProcessId()) continue;
+        ++count;
+        countWindowsBelow(child, count);
+    }
+}
+
+// Windows of this process: top-level, message-only and their children.
+size_t windows() {
+    size_t count = 0;
+    countWindowsBelow(nullptr, count);
+    countWindowsBelow(HWND_MESSAGE, count);
+    return count;
+}
+
+std::set<std::wstring> temporaryEntries() {
+    std::set<std::wstring> names;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(temporaryFolder(), error))
+        names.insert(entry.path().filename().wstring());
+    return names;
+}
+
+struct Counts {
+    std::multiset<std::wstring> handles;
+    size_t windows;
+    std::set<std::wstring> temporary;
+};
+
+Counts counts() { return {kernelHandles(), windows(), temporaryEntries()}; }
+
+// Creates each class of the type library once, so that what COM and the platform set up for
+// the first object of a kind is in place before the first count.
+void createEveryClassOnce() {
+    ComPtr<ITypeLib> library;
+    if (LoadRegTypeLib(LIBID_LARKLIB8, 1, 0, 0, library.put()) != S_OK) return;
+    for (UINT i = 0; i < library->GetTypeInfoCount(); ++i) {
+        TYPEKIND kind{};
+        ComPtr<ITypeInfo> info;
+        TYPEATTR* attributes = nullptr;
+        if (library->GetTypeInfoType(i, &kind) != S_OK || kind != TKIND_COCLASS) continue;
+        if (library->GetTypeInfo(i, info.put()) != S_OK || info->GetTypeAttr(&attributes) != S_OK) continue;
+        const CLSID clsid = attributes->guid;
+        info->ReleaseTypeAttr(attributes);
+        ComPtr<IUnknown> object;
+        CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, reinterpret_cast<void**>(object.put()));
+    }
+}
+
+void pumpMessages() {
+    for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&message);
+}
+
+// Shows a captioned window, lets it paint and destroys it: the display driver and the objects
+// the platform makes for the first window it draws are set up once per process.
+void startDisplay() {
+    HWND window = CreateWindowW(L"STATIC", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100, 100, nullptr, nullptr,
+                                nullptr, nullptr);
+    UpdateWindow(window);
+    pumpMessages();
+    DestroyWindow(window);
+    pumpMessages();
+}
+
+template <class Set>
+std::wstring added(const Set& before, const Set& after) {
+    Set more;
+    std::set_difference(after.begin(), after.end(), before.begin(), before.end(), std::inserter(more, more.end()));
+    std::wstring text;
+    for (const auto& name : more) text += (text.empty() ? L"" : L"|") + name;
+    return text;
+}
+
+class LeakCheck : public testing::Environment {
+public:
+    void SetUp() override {
+        createEveryClassOnce();
+        startDisplay();
+        before_ = counts();
+    }
+    void TearDown() override {
+        if (HMODULE library = GetModuleHandleW(L"LARKLIB8.dll")) {
+            using CanUnload = HRESULT(STDAPICALLTYPE*)();
+            auto canUnload = reinterpret_cast<CanUnload>(
+                reinterpret_cast<void (*)()>(GetProcAddress(library, "DllCanUnloadNow")));
+            EXPECT_EQ(canUnload ? canUnload() : E_FAIL, S_OK) << "objects or locks of the library left alive";
+        }
+        const Counts after = counts();
+        EXPECT_EQ(added(before_.handles, after.handles), L"") << "kernel handles left open";
+        EXPECT_EQ(after.windows, before_.windows) << "windows";
+        EXPECT_EQ(added(before_.temporary, after.temporary), L"") << "left in the temporary folder";
+    }
+
+private:
+    Counts before_{};
+};
+
+}  // namespace
+
+void checkForLeaks() { testing::AddGlobalTestEnvironment(new LeakCheck); }
+
+}  // namespace lark::test
