@@ -10,9 +10,11 @@ function flush() {
 }
 /^[0-9a-f]+ <.*>:$/ { flush(); fn = substr($2, 2, length($2) - 3); next }
 /and +\$0xfffffff0,%esp/ { realigns = 1; next }
-/%xmm/ {
+/%[xy]mm/ {
     op = $2
-    # Unaligned moves, and operands of 4 or 8 bytes, take any address.
+    # VEX-encoded instructions take any address but for the aligned moves; unaligned moves, and
+    # operands of 4 or 8 bytes, take any address too.
+    if (op ~ /^v/ && op !~ /^v(movdqa|movaps|movapd|movnt)/) next
     if (op ~ /^(movups|movupd|movdqu|lddqu|movd|movq|movlps|movhps|movlpd|movhpd|pinsrw|pextrw)$/) next
     if (op ~ /^(cvtdq2pd|cvtps2pd|cvtpi2ps|cvtpi2pd)$/ || op ~ /(ss|sd|si)$/) next
     line = $0

@@ -19,6 +19,14 @@ inline constexpr int32_t kBinaryCompare = 0;
 inline constexpr int32_t kTextCompare = 1;
 inline constexpr int32_t kDatabaseCompare = 2;
 
+// The vectors the forward scans use: the widest the build and the processor allow, chosen once.
+// The widths this build can use on this processor, narrowest first, and the choice of one of
+// them let the tests run every path on one machine. The reverse scans and the tokenizers have
+// the 8-unit SSE2 path only.
+enum class VectorWidth { scalar, sse2, avx2 };
+std::vector<VectorWidth> searchVectorWidths();
+void setSearchVectorWidth(VectorWidth width);
+
 // Forward search comparing only the low byte of each code unit; 0 when not found, -1 for a
 // negative start. Raises error 5 ("MDataStructures.lrkInstr") for a start of 0.
 int32_t lrkInstr(int32_t startPos, Units check, Units match, int32_t compare);

@@ -109,31 +109,38 @@ TEST(TextCore, RowsOfEachMember) {
 
 // Random strings up to a few vector blocks, every other one mostly filler so that matches fall at every block offset.
 // Units: letters and their neighbours at both ends of the fold range, letters and a comma under a high byte, a quote.
+// Run once per vector width the build and the processor offer.
 TEST(TextSearch, RandomStringsAgainstThePlainRules) {
     const char16_t alphabet[] = {u'a', u'A', u'z', u'Z',  u'b',  u',',   u'"',  u'@', u'[',
                                  u'`', u'{', u' ', 0x141, 0x161, 0xFF61, 0x12C, 0x17A};
-    std::mt19937 rng(20100097);
-    for (int trial = 0; trial < 8000; ++trial) {
-        const size_t n = trial < 4100 ? trial % 41 : 41 + rng() % 300;
-        const size_t kinds = 2 + rng() % (std::size(alphabet) - 1);  // fewer kinds, more matches
-        const auto pick = [&](size_t length, unsigned filler) {      // filler: the share of 'x', in percent
-            u16string s(length, u'x');
-            std::generate(s.begin(), s.end(), [&] { return rng() % 100 >= filler ? alphabet[rng() % kinds] : u'x'; });
-            return s;
-        };
-        const u16string m = pick(1 + rng() % 4, 0), buffer = pick(n, trial % 2 ? 0 : 95 + rng() % 5) + m + m;
-        const Units s(buffer.data(), n);  // the needle right after the end: reading past it finds it
-        const int mode = int(rng() % 4), start = int(rng() % (n + 2)) - 1;
-        const uint16_t c = m[0];
-        SCOPED_TRACE(testing::Message() << show(s) << ", " << show(m) << ", start " << start << ", mode " << mode);
-        ASSERT_EQ(lrkInChar(start, s, int16_t(c), mode), refInChar(start, s, c, mode, 1));
-        ASSERT_EQ(lrkInCharRev(s, int16_t(c), mode, start), refInChar(start, s, c, mode, -1));
-        ASSERT_EQ(start ? lrkInstr(start, s, m, mode) : 0, start ? refInstr(start, s, m, mode) : 0);
-        for (bool quoted : {false, true}) {
-            const auto want = refSplit(s, c, mode, quoted);
-            std::vector<Token> got;
-            ASSERT_EQ(raised([&] { got = FastSplit2(s, int16_t(c), mode, quoted); }).number, want ? 0 : 5);
-            ASSERT_EQ(got, want.value_or(std::vector<Token>{}));
+    const std::vector<VectorWidth> widths = searchVectorWidths();
+    for (VectorWidth width : widths) {
+        setSearchVectorWidth(width);
+        std::mt19937 rng(20100097);
+        for (int trial = 0; trial < 8000; ++trial) {
+            const size_t n = trial < 4100 ? trial % 41 : 41 + rng() % 300;
+            const size_t kinds = 2 + rng() % (std::size(alphabet) - 1);  // fewer kinds, more matches
+            const auto pick = [&](size_t length, unsigned filler) {      // filler: the share of 'x', in percent
+                u16string s(length, u'x');
+                std::generate(s.begin(), s.end(),
+                              [&] { return rng() % 100 >= filler ? alphabet[rng() % kinds] : u'x'; });
+                return s;
+            };
+            const u16string m = pick(1 + rng() % 4, 0), buffer = pick(n, trial % 2 ? 0 : 95 + rng() % 5) + m + m;
+            const Units s(buffer.data(), n);  // the needle right after the end: reading past it finds it
+            const int mode = int(rng() % 4), start = int(rng() % (n + 2)) - 1;
+            const uint16_t c = m[0];
+            SCOPED_TRACE(testing::Message() << show(s) << ", " << show(m) << ", start " << start << ", mode " << mode
+                                            << ", width " << int(width));
+            ASSERT_EQ(lrkInChar(start, s, int16_t(c), mode), refInChar(start, s, c, mode, 1));
+            ASSERT_EQ(lrkInCharRev(s, int16_t(c), mode, start), refInChar(start, s, c, mode, -1));
+            ASSERT_EQ(start ? lrkInstr(start, s, m, mode) : 0, start ? refInstr(start, s, m, mode) : 0);
+            for (bool quoted : {false, true}) {
+                const auto want = refSplit(s, c, mode, quoted);
+                std::vector<Token> got;
+                ASSERT_EQ(raised([&] { got = FastSplit2(s, int16_t(c), mode, quoted); }).number, want ? 0 : 5);
+                ASSERT_EQ(got, want.value_or(std::vector<Token>{}));
+            }
         }
     }
 }
