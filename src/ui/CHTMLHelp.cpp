@@ -99,7 +99,8 @@ void CHTMLHelp::lookUp(HWND owner, UINT command, Units names) {
         return property.empty() ? std::nullopt : std::optional(com::toAnsi(property));
     };
     const std::string keywords = com::toAnsi(names), file = com::toAnsi(chmFile_);
-    const std::optional<std::string> url = optional(defaultUrl_), text = optional(msgText_), title = optional(msgTitle_),
+    const std::optional<std::string> url = optional(defaultUrl_), text = optional(msgText_),
+                                     title = optional(msgTitle_),
                                      windowType = isBlank(window_) ? std::nullopt : std::optional(com::toAnsi(window_));
     const auto pointer = [](const std::optional<std::string>& s) { return s ? s->c_str() : nullptr; };
     AnsiLinkRecord link{};
@@ -117,7 +118,8 @@ HRESULT CHTMLHelp::HHDisplayTopicURL(LONG* CallingForm) {
     return traps([&] {
         display(CallingForm, u"HHDisplayContents", [&](HWND owner) {
             const std::string topic = com::toAnsi(topicUrl_);
-            helpWindow_ = callHtmlHelp(owner, target().c_str(), HH_DISPLAY_TOPIC, reinterpret_cast<DWORD_PTR>(topic.c_str()));
+            helpWindow_ =
+                callHtmlHelp(owner, target().c_str(), HH_DISPLAY_TOPIC, reinterpret_cast<DWORD_PTR>(topic.c_str()));
         });
     });
 }

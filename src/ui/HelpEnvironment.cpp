@@ -85,8 +85,7 @@ struct CHTMLHelp::Component {
 };
 
 void CHTMLHelp::lookUpComponent(const Component& component, std::u16string& version) {
-    const std::u16string registered =
-        registry::sharedRegistry().GetRegistryText(HKEY_CLASSES_ROOT, component.key, u"");
+    const std::u16string registered = registry::sharedRegistry().GetRegistryText(HKEY_CLASSES_ROOT, component.key, u"");
     if (registered.empty()) {
         showStopMessage(component.notRegistered);
         version.clear();
@@ -120,11 +119,12 @@ HRESULT CHTMLHelp::get_HHInstalled(VARIANT_BOOL* result) {
         *result = VARIANT_FALSE;
         installed_ = false;
         com::unique_hkey key;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kEngineTypeLibrary, 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS) return;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kEngineTypeLibrary, 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS)
+            return;
         installed_ = true;
         char name[256];
-        for (DWORD i = 0, size = sizeof name; RegEnumKeyExA(key.get(), i, name, &size, nullptr, nullptr, nullptr,
-                                                            nullptr) == ERROR_SUCCESS;
+        for (DWORD i = 0, size = sizeof name;
+             RegEnumKeyExA(key.get(), i, name, &size, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
              ++i, size = sizeof name) {
         }
         *result = com::variantBool(installed_);
@@ -173,7 +173,8 @@ HRESULT CHTMLHelp::HHVerifyMinConfig(HHVersion* MinHHVersion, HHIEVersion* MinIE
         *result = VARIANT_FALSE;
         lookUpHelpEngine();
         lookUpBrowser();
-        const auto passes = [](std::span<const ComponentRelease> releases, const auto* minimum, std::u16string& version) {
+        const auto passes = [](std::span<const ComponentRelease> releases, const auto* minimum,
+                               std::u16string& version) {
             const std::optional<bool> reached = reachesRelease(releases, minimum ? *minimum : 0, version);
             if (!reached) version = u"unknown";
             return reached.value_or(false);
@@ -204,8 +205,7 @@ void CHTMLHelp::showPopup(LONG* callingForm) {
     } else {
         popup.idString = static_cast<UINT>(popupId_);
     }
-    const std::string font =
-        com::toAnsi(popupFont(popupFont_, popupSize_, popupBold_, popupItalic_, popupUnderline_));
+    const std::string font = com::toAnsi(popupFont(popupFont_, popupSize_, popupBold_, popupItalic_, popupUnderline_));
     popup.cbStruct = kPopupRecordSize;
     popup.pszText = text.c_str();
     popup.clrForeground = customColors_ ? static_cast<COLORREF>(customTextColor_) : popupTextColor_;

@@ -10,8 +10,8 @@ namespace {
 char16_t folded(char16_t unit) { return unit >= u'a' && unit <= u'z' ? unit - (u'a' - u'A') : unit; }
 
 bool sameText(Units a, Units b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char16_t x, char16_t y) { return folded(x) == folded(y); });
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) { return folded(x) == folded(y); });
 }
 
 // -1, 0 or 1, unit by unit with case ignored; a text that runs out first is the smaller.
@@ -108,7 +108,8 @@ std::span<const ComponentRelease> helpEngineReleases() { return kHelpEngine; }
 std::span<const ComponentRelease> browserReleases() { return kBrowser; }
 
 Units friendlyName(std::span<const ComponentRelease> releases, Units version) {
-    const auto found = std::ranges::find_if(releases, [&](const ComponentRelease& r) { return sameText(r.version, version); });
+    const auto found =
+        std::ranges::find_if(releases, [&](const ComponentRelease& r) { return sameText(r.version, version); });
     return found == releases.end() ? u"unknown" : found->name;
 }
 
@@ -133,10 +134,14 @@ int operatingSystemClass(const sysinfo::VersionRecord& v) noexcept {
     if (v.platform == sysinfo::platformWindows) return v.minor == 0 ? 2 : v.minor == 10 ? 4 : 0;
     if (v.platform != sysinfo::platformNT) return 0;
     switch (v.major) {
-        case 3: return 1;
-        case 4: return 3;
-        case 5: return 5;
-        default: return 0;
+        case 3:
+            return 1;
+        case 4:
+            return 3;
+        case 5:
+            return 5;
+        default:
+            return 0;
     }
 }
 

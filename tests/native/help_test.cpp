@@ -89,9 +89,11 @@ TEST(HelpRules, PopupFontSystemClassesAndLongNames) {
         const auto it = disk.find(std::u16string(soFar));
         return it == disk.end() ? std::nullopt : std::optional(it->second);
     };
-    EXPECT_EQ(longNameByComponents(u"\"C:\\PROGRA~1\\LARKHE~1\\x.dll\"", found), u"C:\\Program Files\\Lark Help\\x.dll");
+    EXPECT_EQ(longNameByComponents(u"\"C:\\PROGRA~1\\LARKHE~1\\x.dll\"", found),
+              u"C:\\Program Files\\Lark Help\\x.dll");
     EXPECT_EQ(asked.size(), 3u);
-    EXPECT_EQ(longNameByComponents(u"C:\\PROGRA~1\\MISSIN~1\\LARKHE~1", found), u"C:\\Program Files\\MISSIN~1\\LARKHE~1");
+    EXPECT_EQ(longNameByComponents(u"C:\\PROGRA~1\\MISSIN~1\\LARKHE~1", found),
+              u"C:\\Program Files\\MISSIN~1\\LARKHE~1");
     EXPECT_EQ(asked.back(), u"C:\\Program Files\\MISSIN~1") << "the walk stops at the first one missing";
     EXPECT_EQ(longNameByComponents(u"LARK~1", found), u"LARK~1");
 }
