@@ -25,7 +25,7 @@ constexpr UINT kJumpUrlCommand = 61439;
 constexpr int kLookupRecordSize = 28;
 constexpr int kSearchRecordSize = 32;
 
-// Every message names its file as the caller gave it.
+// A message made of its pieces.
 std::u16string joined(std::initializer_list<std::u16string_view> pieces) {
     std::u16string text;
     for (std::u16string_view piece : pieces)
@@ -94,9 +94,9 @@ void CHTMLHelp::display(const LONG* callingForm, Units method, Show&& show) {
 }
 
 void CHTMLHelp::lookUp(HWND owner, UINT command, Units names) {
-    // Texts left empty go as null pointers, and the properties are left empty for good.
-    const auto optional = [](std::u16string& property) {
-        return property.empty() ? std::nullopt : std::optional(com::toAnsi(property));
+    // Texts left empty go as null pointers.
+    const auto optional = [](const std::u16string& text) {
+        return text.empty() ? std::nullopt : std::optional(com::toAnsi(text));
     };
     const std::string keywords = com::toAnsi(names), file = com::toAnsi(chmFile_);
     const std::optional<std::string> url = optional(defaultUrl_), text = optional(msgText_),

@@ -112,7 +112,6 @@ private:
     bool regFileExists_ = false;
     HWND helpWindow_ = nullptr;
 
-    bool installed_ = false;
     std::u16string hhVersion_, ieVersion_, hhFriendlyName_, ieFriendlyName_;
     LONG popupType_ = 0, popupId_ = 0;
     std::u16string popupFile_, popupText_, popupFont_, popupSize_;

@@ -113,21 +113,14 @@ void CHTMLHelp::lookUpBrowser() {
     lookUpComponent(browser, ieVersion_);
 }
 
-// Stops at the first error; what the lookup found stands.
+// True when the engine's type library can be opened with full access, which a caller without
+// full access to the key does not get.
 HRESULT CHTMLHelp::get_HHInstalled(VARIANT_BOOL* result) {
     return traps(result, [&] {
         *result = VARIANT_FALSE;
-        installed_ = false;
         com::unique_hkey key;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kEngineTypeLibrary, 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS)
-            return;
-        installed_ = true;
-        char name[256];
-        for (DWORD i = 0, size = sizeof name;
-             RegEnumKeyExA(key.get(), i, name, &size, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-             ++i, size = sizeof name) {
-        }
-        *result = com::variantBool(installed_);
+        *result = com::variantBool(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kEngineTypeLibrary, 0, KEY_ALL_ACCESS,
+                                                 key.put()) == ERROR_SUCCESS);
     });
 }
 
