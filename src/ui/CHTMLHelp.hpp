@@ -7,6 +7,7 @@
 
 #include "LARKLIB8.h"
 #include "frame/object.hpp"
+#include "ui/help_rules.hpp"
 
 #include <windows.h>
 
@@ -114,10 +115,8 @@ private:
 
     std::u16string hhVersion_, ieVersion_, hhFriendlyName_, ieFriendlyName_;
     LONG popupType_ = 0, popupId_ = 0;
-    std::u16string popupFile_, popupText_, popupFont_, popupSize_;
-    OLE_COLOR popupTextColor_ = 0, popupBackColor_ = 0;
-    LONG customTextColor_ = 0, customBackColor_ = 0;
-    bool customColors_ = false, popupBold_ = false, popupItalic_ = false, popupUnderline_ = false;
+    std::u16string popupFile_, popupText_;
+    PopupStyle popupStyle_;
 };
 
 // The message boxes of the class, titled "HTML Help Class", each with its icon; they answer the

@@ -119,8 +119,8 @@ HRESULT CHTMLHelp::get_HHInstalled(VARIANT_BOOL* result) {
     return traps(result, [&] {
         *result = VARIANT_FALSE;
         com::unique_hkey key;
-        *result = com::variantBool(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kEngineTypeLibrary, 0, KEY_ALL_ACCESS,
-                                                 key.put()) == ERROR_SUCCESS);
+        *result = com::variantBool(
+            RegOpenKeyExA(HKEY_LOCAL_MACHINE, kEngineTypeLibrary, 0, KEY_ALL_ACCESS, key.put()) == ERROR_SUCCESS);
     });
 }
 
@@ -198,11 +198,11 @@ void CHTMLHelp::showPopup(LONG* callingForm) {
     } else {
         popup.idString = static_cast<UINT>(popupId_);
     }
-    const std::string font = com::toAnsi(popupFont(popupFont_, popupSize_, popupBold_, popupItalic_, popupUnderline_));
+    const std::string font = com::toAnsi(popupStyle_.font());
     popup.cbStruct = kPopupRecordSize;
     popup.pszText = text.c_str();
-    popup.clrForeground = customColors_ ? static_cast<COLORREF>(customTextColor_) : popupTextColor_;
-    popup.clrBackground = customColors_ ? static_cast<COLORREF>(customBackColor_) : popupBackColor_;
+    popup.clrForeground = popupStyle_.foreground();
+    popup.clrBackground = popupStyle_.background();
     popup.rcMargins = RECT{-1, -1, -1, -1};
     popup.pszFont = font.c_str();
     const HWND caller = callingForm ? com::windowHandle(*callingForm) : nullptr;
@@ -215,11 +215,7 @@ void CHTMLHelp::showPopup(LONG* callingForm) {
     } else {
         callHtmlHelp(caller, nullptr, HH_DISPLAY_TEXT_POPUP, reinterpret_cast<DWORD_PTR>(&popup));
     }
-    // Each pop-up starts from the defaults unless they are set again.
-    popupTextColor_ = popupBackColor_ = 0;
-    customTextColor_ = customBackColor_ = 0;
-    popupFont_.clear(), popupSize_.clear();
-    popupBold_ = false;
+    popupStyle_.resetAfterShow();
 }
 
 HRESULT CHTMLHelp::HHDisplayPopup(LONG* CallingForm) {
@@ -245,37 +241,37 @@ HRESULT CHTMLHelp::put_HHPopupText(BSTR RHS) {
     return traps([&] { popupText_ = view(RHS); });
 }
 HRESULT CHTMLHelp::put_HHPopupTextColor(OLE_COLOR RHS) {
-    return traps([&] { popupTextColor_ = RHS; });
+    return traps([&] { popupStyle_.textColor = RHS; });
 }
 HRESULT CHTMLHelp::put_HHPopupBackColor(OLE_COLOR RHS) {
-    return traps([&] { popupBackColor_ = RHS; });
+    return traps([&] { popupStyle_.backColor = RHS; });
 }
 HRESULT CHTMLHelp::put_HHPopupCustomTextColor(LONG RHS) {
-    return traps([&] { customTextColor_ = RHS; });
+    return traps([&] { popupStyle_.customTextColor = static_cast<uint32_t>(RHS); });
 }
 HRESULT CHTMLHelp::put_HHPopupCustomBackColor(LONG RHS) {
-    return traps([&] { customBackColor_ = RHS; });
+    return traps([&] { popupStyle_.customBackColor = static_cast<uint32_t>(RHS); });
 }
 HRESULT CHTMLHelp::get_HHPopupCustomColors(VARIANT_BOOL* result) {
-    return traps(result, [&] { *result = com::variantBool(customColors_); });
+    return traps(result, [&] { *result = com::variantBool(popupStyle_.customColors); });
 }
 HRESULT CHTMLHelp::put_HHPopupCustomColors(VARIANT_BOOL RHS) {
-    return traps([&] { customColors_ = RHS != VARIANT_FALSE; });
+    return traps([&] { popupStyle_.customColors = RHS != VARIANT_FALSE; });
 }
 HRESULT CHTMLHelp::put_HHPopupTextFont(BSTR RHS) {
-    return traps([&] { popupFont_ = view(RHS); });
+    return traps([&] { popupStyle_.face = view(RHS); });
 }
 HRESULT CHTMLHelp::put_HHPopupTextSize(BSTR RHS) {
-    return traps([&] { popupSize_ = view(RHS); });
+    return traps([&] { popupStyle_.size = view(RHS); });
 }
 HRESULT CHTMLHelp::put_HHPopupTextBold(VARIANT_BOOL RHS) {
-    return traps([&] { popupBold_ = RHS != VARIANT_FALSE; });
+    return traps([&] { popupStyle_.bold = RHS != VARIANT_FALSE; });
 }
 HRESULT CHTMLHelp::put_HHPopupTextItalic(VARIANT_BOOL RHS) {
-    return traps([&] { popupItalic_ = RHS != VARIANT_FALSE; });
+    return traps([&] { popupStyle_.italic = RHS != VARIANT_FALSE; });
 }
 HRESULT CHTMLHelp::put_HHPopupTextUnderline(VARIANT_BOOL RHS) {
-    return traps([&] { popupUnderline_ = RHS != VARIANT_FALSE; });
+    return traps([&] { popupStyle_.underline = RHS != VARIANT_FALSE; });
 }
 
 }  // namespace lark::ui

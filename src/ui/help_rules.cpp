@@ -130,6 +130,12 @@ std::u16string popupFont(Units face, Units size, bool bold, bool italic, bool un
     return text;
 }
 
+void PopupStyle::resetAfterShow() {
+    textColor = backColor = customTextColor = customBackColor = 0;
+    face.clear(), size.clear();
+    bold = false;
+}
+
 int operatingSystemClass(const sysinfo::VersionRecord& v) noexcept {
     if (v.platform == sysinfo::platformWindows) return v.minor == 0 ? 2 : v.minor == 10 ? 4 : 0;
     if (v.platform != sysinfo::platformNT) return 0;

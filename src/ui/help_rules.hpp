@@ -59,6 +59,19 @@ std::optional<bool> reachesRelease(std::span<const ComponentRelease> releases, i
 // The popup's font text: "face, size, ascii, " and the style words.
 std::u16string popupFont(Units face, Units size, bool bold, bool italic, bool underline);
 
+// How a popup looks, as its properties set it. After each popup shown, the colours, the face,
+// the size and bold go back to their defaults; the custom-colour choice, italic and underline stay.
+struct PopupStyle {
+    uint32_t textColor = 0, backColor = 0, customTextColor = 0, customBackColor = 0;
+    bool customColors = false, bold = false, italic = false, underline = false;
+    std::u16string face, size;
+
+    uint32_t foreground() const { return customColors ? customTextColor : textColor; }
+    uint32_t background() const { return customColors ? customBackColor : backColor; }
+    std::u16string font() const { return popupFont(face, size, bold, italic, underline); }
+    void resetAfterShow();
+};
+
 // The operating-system class that picks the long-name expansion: 2 for 95, 4 for 98, 1 for NT 3,
 // 3 for NT 4, 5 for NT 5 (2000, XP), 0 for everything else (Me, and NT from 6 on).
 int operatingSystemClass(const sysinfo::VersionRecord& v) noexcept;

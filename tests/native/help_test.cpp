@@ -68,6 +68,13 @@ TEST(HelpRules, PopupFontSystemClassesAndLongNames) {
     EXPECT_EQ(popupFont(u"", u"", false, false, false), u"Arial, 10, ascii, ");
     EXPECT_EQ(popupFont(u"Tahoma", u"12", true, true, true), u"Tahoma, 12, ascii, Bold Italic Underline");
     EXPECT_EQ(popupFont(u"", u"9", false, true, false), u"Arial, 9, ascii, Italic ");
+    PopupStyle style{1, 2, 3, 4, true, true, true, true, u"Tahoma", u"12"};
+    EXPECT_EQ(std::pair(style.foreground(), style.background()), std::pair(3u, 4u));
+    style.resetAfterShow();
+    EXPECT_EQ(style.font(), u"Arial, 10, ascii, Italic Underline");
+    EXPECT_EQ(std::pair(style.foreground(), style.customColors), std::pair(0u, true));
+    style.customColors = false;
+    EXPECT_EQ(style.background(), 0u);
 
     using lark::sysinfo::VersionRecord;
     // clang-format off
