@@ -86,7 +86,8 @@ set_tests_properties(xmllint_settings PROPERTIES FIXTURES_REQUIRED wine DEPENDS 
 
 # Libraries with version resources chosen by the CVersion tests (and one with none), copied to
 # C:\larklib\fixtures before the tests that read them.
-set(LARK_VERSION_FIXTURES version_full version_large version_notrans version_emptytrans version_none)
+set(LARK_VERSION_FIXTURES version_full version_large version_notrans version_emptytrans version_none
+    version_hh13 version_ie501)
 set(LARK_VERSION_FIXTURE_FILES)
 foreach(name ${LARK_VERSION_FIXTURES})
     add_library(${name} SHARED ${PROJECT_SOURCE_DIR}/tests/win/fixtures/fixture_dll.c)
@@ -100,7 +101,27 @@ foreach(name ${LARK_VERSION_FIXTURES})
 endforeach()
 add_test(NAME version_fixtures COMMAND ${LARK_PREFIX_TOOL} fixtures ${LARK_VERSION_FIXTURE_FILES})
 set_tests_properties(version_fixtures PROPERTIES FIXTURES_REQUIRED wine FIXTURES_SETUP version_fixtures)
-set_tests_properties(sysinfo_test script_sysinfo.vbs PROPERTIES FIXTURES_REQUIRED "wine;version_fixtures")
+set_tests_properties(sysinfo_test script_sysinfo.vbs help_test PROPERTIES FIXTURES_REQUIRED "wine;version_fixtures")
+
+# The help file of the CHTMLHelp tests, compiled from its project by chmcmd, beside the version
+# fixtures (the help engine's and the browser's registrations are pointed at two of them).
+set(LARK_HELP_PROJECT ${PROJECT_SOURCE_DIR}/tests/win/fixtures/help)
+file(GLOB LARK_HELP_SOURCES CONFIGURE_DEPENDS ${LARK_HELP_PROJECT}/*)
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/help)
+# chmcmd exits 0 even when it writes nothing: the checksum of its output fails the build then.
+add_custom_command(
+    OUTPUT ${CMAKE_BINARY_DIR}/help/lark.chm
+    COMMAND ${CMAKE_COMMAND} -E copy_directory ${LARK_HELP_PROJECT} ${CMAKE_BINARY_DIR}/help
+    COMMAND chmcmd lark.hhp >chmcmd.log
+    COMMAND ${CMAKE_COMMAND} -E sha256sum lark.chm >>chmcmd.log
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/help
+    DEPENDS ${LARK_HELP_SOURCES}
+    COMMENT "Compiling the test help file")
+add_custom_target(help_file ALL DEPENDS ${CMAKE_BINARY_DIR}/help/lark.chm)
+add_dependencies(help_test help_file)
+add_test(NAME help_fixtures COMMAND ${LARK_PREFIX_TOOL} fixtures ${CMAKE_BINARY_DIR}/help/lark.chm)
+set_tests_properties(help_fixtures PROPERTIES FIXTURES_REQUIRED wine FIXTURES_SETUP help_fixtures)
+set_tests_properties(help_test PROPERTIES FIXTURES_REQUIRED "wine;version_fixtures;help_fixtures")
 
 # The Wine benchmark of the registry export: built with the tests, run by `make bench` only.
 add_executable(registry_bench ${PROJECT_SOURCE_DIR}/bench/win/registry_bench.cpp ${LARK_GEN}/LARKLIB8_i.c)

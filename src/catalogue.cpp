@@ -16,6 +16,7 @@
 #include "sysinfo/CDeploy2.hpp"
 #include "sysinfo/CVersion.hpp"
 #include "ui/CCommonDialog2.hpp"
+#include "ui/CHTMLHelp.hpp"
 #include "ui/CWindowManager.hpp"
 #include "ui/IObjectSubclass.hpp"
 #include "xml/CXMLFile.hpp"
@@ -33,7 +34,7 @@ const ClassEntry kClasses[] = {
      &createObject<ui::IgnoresMessages<_CBrowseForFolder2, _IObjectSubclass>>},
     {L"CCommandLine", &CLSID_CCommandLine, &IID__CCommandLine, &createObject<text::CCommandLine>},
     {L"CEmailMessage", &CLSID_CEmailMessage, &IID__CEmailMessage, &createObject<BareClass<_CEmailMessage>>},
-    {L"CHTMLHelp", &CLSID_CHTMLHelp, &IID__CHTMLHelp, &createObject<BareClass<_CHTMLHelp>>},
+    {L"CHTMLHelp", &CLSID_CHTMLHelp, &IID__CHTMLHelp, &createObject<ui::CHTMLHelp>},
     {L"CServicesFileInfo2", &CLSID_CServicesFileInfo2, &IID__CServicesFileInfo2,
      &createObject<files::CServicesFileInfo2>},
     {L"CServicesFileIO2", &CLSID_CServicesFileIO2, &IID__CServicesFileIO2,
