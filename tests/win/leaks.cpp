@@ -45,15 +45,17 @@ std::wstring objectText(HANDLE handle, OBJECT_INFORMATION_CLASS what) {
 
 // Handles the platform opens for itself while the tests run, once per process or left open by
 // its own code: the classes root; the 32-bit classes view, opened per interface and not closed
-// by the type-library registration; the profile functions' mapping key; the file dialog's
-// most-recent-folder keys and its watch of the folder it showed; the apartment's RPC endpoint.
+// by the type-library registration; the profile functions' mapping key; the system parameters
+// the window code reads and keeps (Control Panel); the file dialog's most-recent-folder keys and
+// its watch of the folder it showed; the apartment's RPC endpoint.
 bool platformOwn(const std::wstring& kind, const std::wstring& name) {
     const auto endsWith = [&](std::wstring_view tail) {
         return name.size() >= tail.size() && name.compare(name.size() - tail.size(), tail.size(), tail) == 0;
     };
     if (kind == L"Key")
         return endsWith(L"\\Machine\\Software\\Classes") || endsWith(L"\\Classes\\Wow6432Node") ||
-               endsWith(L"\\ComDlg32\\LastVisitedMRU") || endsWith(L"\\CurrentVersion\\IniFileMapping");
+               endsWith(L"\\ComDlg32\\LastVisitedMRU") || endsWith(L"\\CurrentVersion\\IniFileMapping") ||
+               name.find(L"\\Control Panel\\") != std::wstring::npos;
     return name.starts_with(L"\\Device\\NamedPipe\\lrpc\\") || endsWith(L"\\Temp");
 }
 
