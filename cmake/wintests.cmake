@@ -97,9 +97,16 @@ foreach(name ${LARK_VERSION_FIXTURES})
     target_link_options(${name} PRIVATE -static-libgcc -s)
     list(APPEND LARK_VERSION_FIXTURE_FILES $<TARGET_FILE:${name}>)
 endforeach()
+# The Simple MAPI provider that records what the mail tests send: the prefix's default mail
+# client (scripts/wine-prefix), copied to C:\larklib\fixtures with the version fixtures.
+add_library(mapi_recorder SHARED ${PROJECT_SOURCE_DIR}/tests/win/fixtures/mapi_recorder.c)
+set_target_properties(mapi_recorder PROPERTIES PREFIX "")
+target_compile_options(mapi_recorder PRIVATE ${LARK_WARNINGS})
+target_link_options(mapi_recorder PRIVATE -static-libgcc -s)
+list(APPEND LARK_VERSION_FIXTURE_FILES $<TARGET_FILE:mapi_recorder>)
 add_test(NAME version_fixtures COMMAND ${LARK_PREFIX_TOOL} fixtures ${LARK_VERSION_FIXTURE_FILES})
 set_tests_properties(version_fixtures PROPERTIES FIXTURES_REQUIRED wine FIXTURES_SETUP version_fixtures)
-set_tests_properties(sysinfo_test script_sysinfo.vbs PROPERTIES FIXTURES_REQUIRED "wine;version_fixtures")
+set_tests_properties(sysinfo_test script_sysinfo.vbs mail_test PROPERTIES FIXTURES_REQUIRED "wine;version_fixtures")
 
 # The Wine benchmark of the registry export: built with the tests, run by `make bench` only.
 add_executable(registry_bench ${PROJECT_SOURCE_DIR}/bench/win/registry_bench.cpp ${LARK_GEN}/LARKLIB8_i.c)
