@@ -49,20 +49,11 @@ int countLocalHeap() {
     return hooked;
 }
 
-// The default mail client's name taken out of the registry, where the system looks for it, and put back.
-class NoMailClient {
-public:
-    NoMailClient() {
-        RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Clients\\Mail", 0, KEY_ALL_ACCESS, key.put());
-        RegGetValueW(key.get(), nullptr, nullptr, RRF_RT_REG_SZ, nullptr, name, &size);
-        RegDeleteValueW(key.get(), nullptr);
-    }
-    ~NoMailClient() { RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<BYTE*>(name), size); }
-
-private:
-    com::unique_hkey key;
-    wchar_t name[100]{};
-    DWORD size = sizeof name;
+// No default mail client while it lives; then the recorder, as the prefix set it up, again.
+struct NoMailClient {
+    static constexpr wchar_t kMail[] = L"Software\\Clients\\Mail", kRecorder[] = L"LarkLib8 Recorder";
+    NoMailClient() { RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kMail, nullptr); }
+    ~NoMailClient() { RegSetKeyValueW(HKEY_LOCAL_MACHINE, kMail, nullptr, REG_SZ, kRecorder, sizeof kRecorder); }
 };
 
 // Cases with the object m. Each call is checked for what the provider recorded ("" when it was
