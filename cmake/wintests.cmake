@@ -99,9 +99,16 @@ foreach(name ${LARK_VERSION_FIXTURES})
     target_link_options(${name} PRIVATE -static-libgcc -s)
     list(APPEND LARK_VERSION_FIXTURE_FILES $<TARGET_FILE:${name}>)
 endforeach()
+# The Simple MAPI provider that records what the mail tests send: the prefix's default mail
+# client (scripts/wine-prefix), copied to C:\larklib\fixtures with the version fixtures.
+add_library(mapi_recorder SHARED ${PROJECT_SOURCE_DIR}/tests/win/fixtures/mapi_recorder.c)
+set_target_properties(mapi_recorder PROPERTIES PREFIX "")
+target_compile_options(mapi_recorder PRIVATE ${LARK_WARNINGS})
+target_link_options(mapi_recorder PRIVATE -static-libgcc -s)
+list(APPEND LARK_VERSION_FIXTURE_FILES $<TARGET_FILE:mapi_recorder>)
 add_test(NAME version_fixtures COMMAND ${LARK_PREFIX_TOOL} fixtures ${LARK_VERSION_FIXTURE_FILES})
 set_tests_properties(version_fixtures PROPERTIES FIXTURES_REQUIRED wine FIXTURES_SETUP version_fixtures)
-set_tests_properties(sysinfo_test script_sysinfo.vbs help_test PROPERTIES FIXTURES_REQUIRED "wine;version_fixtures")
+set_tests_properties(sysinfo_test script_sysinfo.vbs mail_test PROPERTIES FIXTURES_REQUIRED "wine;version_fixtures")
 
 # The help file of the CHTMLHelp tests, compiled from its project by chmcmd, beside the version
 # fixtures (the help engine's and the browser's registrations are pointed at two of them).

@@ -16,6 +16,7 @@
 #include "sysinfo/CDeploy2.hpp"
 #include "sysinfo/CVersion.hpp"
 #include "ui/CCommonDialog2.hpp"
+#include "ui/CEmailMessage.hpp"
 #include "ui/CHTMLHelp.hpp"
 #include "ui/CWindowManager.hpp"
 #include "ui/IObjectSubclass.hpp"
@@ -33,7 +34,7 @@ const ClassEntry kClasses[] = {
     {L"CBrowseForFolder2", &CLSID_CBrowseForFolder2, &IID__CBrowseForFolder2,
      &createObject<ui::IgnoresMessages<_CBrowseForFolder2, _IObjectSubclass>>},
     {L"CCommandLine", &CLSID_CCommandLine, &IID__CCommandLine, &createObject<text::CCommandLine>},
-    {L"CEmailMessage", &CLSID_CEmailMessage, &IID__CEmailMessage, &createObject<BareClass<_CEmailMessage>>},
+    {L"CEmailMessage", &CLSID_CEmailMessage, &IID__CEmailMessage, &createObject<ui::CEmailMessage>},
     {L"CHTMLHelp", &CLSID_CHTMLHelp, &IID__CHTMLHelp, &createObject<ui::CHTMLHelp>},
     {L"CServicesFileInfo2", &CLSID_CServicesFileInfo2, &IID__CServicesFileInfo2,
      &createObject<files::CServicesFileInfo2>},

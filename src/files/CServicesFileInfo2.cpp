@@ -5,6 +5,7 @@
 #include "files/path_names.hpp"
 #include "files/unique_names.hpp"
 #include "frame/errors.hpp"
+#include "frame/message_box.hpp"
 #include "frame/per_thread.hpp"
 #include "frame/platform_text.hpp"
 #include "frame/raii.hpp"
@@ -16,6 +17,7 @@
 
 namespace lark::files {
 
+using com::showMessage;
 using com::traps;
 
 namespace {
@@ -55,12 +57,6 @@ std::optional<WIN32_FIND_DATAA> firstMatch(Units path) {
 com::unique_hfile openForWriting(Units path, DWORD disposition) {
     return com::unique_hfile(CreateFileA(com::toAnsi(path).c_str(), kReadWrite, FILE_SHARE_READ, nullptr, disposition,
                                          FILE_ATTRIBUTE_NORMAL, nullptr));
-}
-
-int showMessage(std::u16string_view text, std::u16string_view title, UINT buttons) {
-    const std::u16string t(text), c(title);
-    return MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(t.c_str()),
-                       reinterpret_cast<const wchar_t*>(c.c_str()), buttons);
 }
 
 }  // namespace

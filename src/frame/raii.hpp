@@ -51,6 +51,7 @@ using unique_hfile = unique_any<HANDLE, &CloseHandle, -1>;
 using unique_hfind = unique_any<HANDLE, &FindClose, -1>;
 using unique_hmodule = unique_any<HMODULE, &FreeLibrary>;
 using unique_hglobal = unique_any<HGLOBAL, &GlobalFree>;
+using unique_hlocal = unique_any<HLOCAL, &LocalFree>;
 using unique_cotaskmem = unique_any<void*, &CoTaskMemFree>;
 using unique_bstr = unique_any<BSTR, &SysFreeString>;
 using unique_safearray = unique_any<SAFEARRAY*, &SafeArrayDestroy>;
