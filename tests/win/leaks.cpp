@@ -1,7 +1,6 @@
 // What a test program leaves behind: the library still in use, kernel handles and windows of the
 // process, and entries in the temporary folder. Counted when the program starts (after the first
-// creation of every class and a first window, so that what the platform sets up once per process
-// is not counted) and again when it ends; any difference fails the program. GDI objects are not
+// creation of every class, so that what the platform sets up once per process is not counted) and again when it ends; any difference fails the program. GDI objects are not
 // counted: the platform's own window and dialog code keeps device contexts, regions, bitmaps,
 // brushes and fonts for the process at times of its choosing, and none of them can be told
 // apart from the library's.
@@ -137,21 +136,6 @@ void createEveryClassOnce() {
     }
 }
 
-void pumpMessages() {
-    for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&message);
-}
-
-// Shows a captioned window, lets it paint and destroys it: the display driver and the objects
-// the platform makes for the first window it draws are set up once per process.
-void startDisplay() {
-    HWND window = CreateWindowW(L"STATIC", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100, 100, nullptr, nullptr,
-                                nullptr, nullptr);
-    UpdateWindow(window);
-    pumpMessages();
-    DestroyWindow(window);
-    pumpMessages();
-}
-
 template <class Set>
 std::wstring added(const Set& before, const Set& after) {
     Set more;
@@ -165,7 +149,6 @@ class LeakCheck : public testing::Environment {
 public:
     void SetUp() override {
         createEveryClassOnce();
-        startDisplay();
         before_ = counts();
     }
     void TearDown() override {
