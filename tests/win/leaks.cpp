@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <mutex>
 #include <set>
 #include <span>
 
@@ -136,6 +137,35 @@ void createEveryClassOnce() {
     }
 }
 
+// The device contexts the library has made or borrowed and not yet given back.
+struct LibraryDcs {
+    std::mutex mutex;
+    std::set<HDC> live;
+    HDC made(HDC dc) {
+        std::lock_guard lock(mutex);
+        if (dc) live.insert(dc);
+        return dc;
+    }
+    void gone(HDC dc) {
+        std::lock_guard lock(mutex);
+        live.erase(dc);
+    }
+} libraryDcs;
+
+HDC WINAPI countedCreateDC(LPCSTR driver, LPCSTR device, LPCSTR port, const DEVMODEA* mode) {
+    return libraryDcs.made(CreateDCA(driver, device, port, mode));
+}
+HDC WINAPI countedGetDC(HWND window) { return libraryDcs.made(GetDC(window)); }
+BOOL WINAPI countedDeleteDC(HDC dc) { return libraryDcs.gone(dc), DeleteDC(dc); }
+int WINAPI countedReleaseDC(HWND window, HDC dc) { return libraryDcs.gone(dc), ReleaseDC(window, dc); }
+
+void countLibraryDcs() {
+    redirectLibraryImports({{"CreateDCA", reinterpret_cast<void*>(&countedCreateDC)},
+                            {"GetDC", reinterpret_cast<void*>(&countedGetDC)},
+                            {"DeleteDC", reinterpret_cast<void*>(&countedDeleteDC)},
+                            {"ReleaseDC", reinterpret_cast<void*>(&countedReleaseDC)}});
+}
+
 template <class Set>
 std::wstring added(const Set& before, const Set& after) {
     Set more;
@@ -149,6 +179,7 @@ class LeakCheck : public testing::Environment {
 public:
     void SetUp() override {
         createEveryClassOnce();
+        countLibraryDcs();
         before_ = counts();
     }
     void TearDown() override {
@@ -161,6 +192,7 @@ public:
         const Counts after = counts();
         EXPECT_EQ(added(before_.handles, after.handles), L"") << "kernel handles left open";
         EXPECT_EQ(after.windows, before_.windows) << "windows";
+        EXPECT_EQ(libraryDcs.live.size(), 0u) << "device contexts the library made or borrowed";
         EXPECT_EQ(added(before_.temporary, after.temporary), L"") << "left in the temporary folder";
     }
 
@@ -169,6 +201,31 @@ private:
 };
 
 }  // namespace
+
+int redirectLibraryImports(std::initializer_list<std::pair<std::string_view, void*>> replacements) {
+    auto* base = reinterpret_cast<BYTE*>(GetModuleHandleW(L"LARKLIB8.dll"));
+    if (!base) return 0;
+    const auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const DWORD imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    int redirected = 0;
+    for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports); d->Name; ++d) {
+        auto* name = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
+        for (auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk); name->u1.AddressOfData;
+             ++name, ++slot) {
+            if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal)) continue;
+            const std::string_view function = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData)->Name;
+            const auto replacement = std::find_if(replacements.begin(), replacements.end(),
+                                                  [&](const auto& r) { return r.first == function; });
+            DWORD was = 0;
+            if (replacement == replacements.end() || !VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &was))
+                continue;
+            slot->u1.Function = reinterpret_cast<ULONG_PTR>(replacement->second);
+            VirtualProtect(slot, sizeof *slot, was, &was);
+            ++redirected;
+        }
+    }
+    return redirected;
+}
 
 void checkForLeaks() { testing::AddGlobalTestEnvironment(new LeakCheck); }
 

@@ -28,25 +28,8 @@ HLOCAL WINAPI countedFree(HLOCAL block) {
 
 // Points the library's import slots of the two functions at the counting ones; answers how many.
 int countLocalHeap() {
-    auto* base = reinterpret_cast<BYTE*>(GetModuleHandleW(L"LARKLIB8.dll"));
-    const auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    const DWORD imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
-    int hooked = 0;
-    for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports); d->Name; ++d) {
-        auto* name = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
-        for (auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk); name->u1.AddressOfData;
-             ++name, ++slot) {
-            if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal)) continue;
-            const std::string_view f = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData)->Name;
-            const auto to = f == "LocalAlloc"  ? ULONG_PTR(&countedAlloc)
-                            : f == "LocalFree" ? ULONG_PTR(&countedFree)
-                                               : 0;
-            DWORD was = 0;
-            if (to && VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &was))
-                slot->u1.Function = to, VirtualProtect(slot, sizeof *slot, was, &was), ++hooked;
-        }
-    }
-    return hooked;
+    return redirectLibraryImports({{"LocalAlloc", reinterpret_cast<void*>(&countedAlloc)},
+                                   {"LocalFree", reinterpret_cast<void*>(&countedFree)}});
 }
 
 // No default mail client while it lives; then the recorder, as the prefix set it up, again.

@@ -136,8 +136,13 @@ void press(HWND box, int button);
 
 std::wstring temporaryFolder();  // ends in a backslash
 
+// Points LARKLIB8.dll's import slots of the named functions at the replacements, for the rest
+// of the process; answers how many slots now point there.
+int redirectLibraryImports(std::initializer_list<std::pair<std::string_view, void*>> replacements);
+
 // Fails the program when, at its end, the library is still in use or the process holds more
-// kernel handles or windows, or the temporary folder more entries, than at its start.
+// kernel handles or windows, or the temporary folder more entries, than at its start, or the
+// library has device contexts of its own making open.
 void checkForLeaks();
 std::string bytesOf(const std::wstring& path);
 void writeBytes(const std::wstring& path, const std::string& bytes);
