@@ -454,15 +454,14 @@ d.DialogClose => Empty
     EXPECT_EQ(L"CCommonDialog2", str(name.get()));
 }
 
-// A person in front of every dialog of this process: picks a folder in a folder browser (by path,
-// or the item list of one outside the file system), types a name into a file dialog, or cancels;
-// and notes each dialog's title. A message box (a name refused, a file to replace) is confirmed,
-// and a dialog still there after its answer is cancelled: a wrong answer fails, never hangs.
+// A person in front of every dialog of this process, with one answer for each: a file name to
+// type or a folder to pick ("" takes what the dialog shows), or "cancel". A message box (a name
+// refused, a file to replace) is confirmed, and a dialog still there after its answer is
+// cancelled: a wrong answer fails a case, never hangs it. The titles seen are noted.
 struct Person {
-    std::string typed;
-    std::wstring folder;
-    ITEMIDLIST* item = nullptr;
-    bool cancel = false;
+    explicit Person(std::vector<std::string> answers) : answers(std::move(answers)) {}
+    std::vector<std::string> answers;
+    size_t next = 0;
     std::wstring titles;
     MessageBoxAnswerer watcher{L"", [this](HWND window) { answer(window); }};
 
@@ -471,10 +470,12 @@ struct Person {
         GetWindowTextW(window, title, 128);
         titles += title + std::wstring(L"|");
         if (!GetDlgItem(window, IDCANCEL)) return press(window, GetDlgItem(window, IDYES) ? IDYES : IDOK);
+        const std::string choice = next < answers.size() ? answers[next++] : "cancel";
         Sleep(200);  // a dialog still setting itself up may take a click half-way through
-        if (!typed.empty()) typeName(window, typed.c_str());
-        if (!folder.empty()) SendMessageW(window, BFFM_SETSELECTIONW, TRUE, LPARAM(folder.c_str()));
-        if (item) SendMessageW(window, BFFM_SETSELECTIONW, FALSE, LPARAM(item));
+        const bool cancel = choice == "cancel", browser = FindWindowExW(window, nullptr, L"SysTreeView32", nullptr);
+        if (browser && !cancel && !choice.empty())
+            SendMessageA(window, BFFM_SETSELECTIONA, TRUE, LPARAM(choice.c_str()));
+        if (!browser && !cancel && !choice.empty()) typeName(window, choice.c_str());
         press(window, cancel ? IDCANCEL : IDOK);
         for (int i = 0; i < 100 && IsWindow(window); ++i, Sleep(20))
             for (HWND box = nullptr; (box = FindWindowExW(nullptr, box, L"#32770", nullptr));)
@@ -483,97 +484,63 @@ struct Person {
     }
 };
 
-// The hidden windows of the folder browsers alive.
-int browserWindows() {
-    int n = 0;
-    for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "Static", "Emberfox.CBrowseForFolder2"));)
-        ++n;
-    return n;
-}
-
-// Two folder browsers used in turn, each with its own caption and initial folder, and the
-// utilities' plain one: a folder picked, one outside the file system, one that is not there, a
-// cancel. Each browser's window answers through its thunk and goes with it.
+// Two folder browsers used in turn, each with its caption and initial folder, and the utilities'
+// plain one: a folder picked, one outside the file system, one that is not there, a cancel.
 TEST_F(Dialogs, FolderBrowsersPreselectCaptionAndCancel) {
     box.make({L"one\\", L"two\\"});
-    Person person;
-    com::unique_pidl computer;
-    SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, computer.put());
+    const std::wstring path = box.path(L"one");
+    const std::string one(path.begin(), path.end()), computer = "::{20D04FE0-3AEA-1069-A2D8-08002B30309D}";
+    Person person({"", "", "", one, one, one, computer, computer, "cancel", "cancel"});
     c.let("b1", createByProgId<IDispatch>(L"LARKLIB8.CBrowseForFolder2").get());
     c.let("b2", createByProgId<IDispatch>(L"LARKLIB8.CBrowseForFolder2").get());
     c.run(R"(
 b1.BrowseForFolder 0, 'Where?', S & '\one', TitleCaption:='First' => '%S%\one'
 b2.BrowseForFolder 0, 'Where?', S & '\two', 81, @'Second' => '%S%\two'; 'Second'
 b1.BrowseForFolder 0, 'Where?', S & '\two' => '%S%\two'
-)");
-    person.folder = box.path(L"one");
-    c.run(R"(
+b2.BrowseForFolder 0, 'Where?', '' => '%S%\one'
 b2.BrowseForFolder 0, 'Where?', 'C:\no such folder' => '%S%\one'
 CServicesFileUtilities2.BrowseForFolder 0, 'Where?' => '%S%\one'
-)");
-    person.folder.clear(), person.item = computer.get();
-    c.run(R"(
 b1.BrowseForFolder 0, 'Where?', '', 64 => ''
 CServicesFileUtilities2.BrowseForFolder 0, 'Where?', 64 => String(260, ' ')
-)");
-    person.item = nullptr, person.cancel = true;
-    c.run(R"(
 b1.BrowseForFolder 0, 'Where?', S & '\one' => ''
 CServicesFileUtilities2.BrowseForFolder 0, 'Where?' => ''
 )");
-    EXPECT_EQ(L"First|Second|Browse for Folder|Browse for Folder|Browse for Folder|Browse for Folder|"
-              L"Browse for Folder|Browse for Folder|Browse for Folder|",
-              person.titles);
-
-    const HWND hidden = FindWindowA("Static", "Emberfox.CBrowseForFolder2");
-    LONG_PTR length = 0;
+    EXPECT_EQ(
+        L"First|Second|Browse for Folder|Browse for Folder|Browse for Folder|Browse for Folder|"
+        L"Browse for Folder|Browse for Folder|Browse for Folder|Browse for Folder|",
+        person.titles);
+    // The hidden window's messages pass through the thunk to the window's own procedure.
     char text[64]{};
-    EXPECT_EQ(S_OK, c.object("b1").query<_IObjectSubclass>()->WindowProc(LONG(INT_PTR(hidden)), WM_GETTEXTLENGTH, 0,
-                                                                          0, &length));
-    EXPECT_TRUE(length == 26 && GetWindowTextA(hidden, text, 64) == 26) << length << text;
-    EXPECT_EQ(2, browserWindows());
+    EXPECT_EQ(26, GetWindowTextA(FindWindowA("Static", "Emberfox.CBrowseForFolder2"), text, 64));
     c.let("b1", static_cast<IDispatch*>(nullptr)), c.let("b2", static_cast<IDispatch*>(nullptr));
-    EXPECT_EQ(0, browserWindows());
+    EXPECT_FALSE(FindWindowA("Static", "Emberfox.CBrowseForFolder2"));
 }
 
 // The utilities' file dialogs, each shown by a dialog object of its own: the default extension
-// with and without its dot, a file to replace, the folder of the last choice where the next
-// dialog starts, three files chosen at once and two in a drive root (where the folder's own
-// separator is doubled), a missing file, cancels and bad input.
+// with and without its dot, a file to replace, a dialog without a folder that starts where this
+// object's last one ended (not where another dialog since did), three files chosen at once and two
+// in a drive root (where the folder's separator is doubled), a missing file, cancels, bad input.
 TEST_F(Dialogs, UtilitiesFileDialogsStartWhereTheLastEnded) {
-    box.make({L"c.txt", L"one\\x.txt", L"one\\y.txt"});
-    const std::wstring roots[] = {L"C:\\lark root 1.txt", L"C:\\lark root 2.txt"};
-    for (const std::wstring& root : roots)
-        writeBytes(root, "x");
-    wchar_t documents[MAX_PATH]{};
-    SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, 0, documents);
-    c.mask(documents + std::wstring(L"\\"), "Docs"), c.object("CServicesFileUtilities2");
-    Person person;
+    box.make({L"c.txt", L"one\\x.txt", L"one\\y.txt", L"two\\z.txt"});
+    writeBytes(L"C:\\lark root 1.txt", "x"), writeBytes(L"C:\\lark root 2.txt", "x");
+    EXPECT_EQ(c.outcome("CServicesSpecialFolders2.DocumentsPath"),
+              c.outcome("CServicesFileUtilities2.DefaultSavePath"));
+    Person person({"", "", "", "x.txt", "z.txt", "y.txt", R"("a.txt" "b.txt" "c.txt")", "a.txt",
+                   R"("lark root 1.txt" "lark root 2.txt")", "missing.txt", "cancel", "cancel", "cancel"});
     c.run(R"(
-CServicesFileUtilities2.DefaultSavePath => '%Docs%'
 CServicesFileUtilities2.SaveAsDialog @'Text|*.txt', @1, S, @'draft', '.txt', @'Save it' => '%S%\draft.txt'; 'Text|*.txt'; Long 1; 'draft'; 'Save it'
 CServicesFileUtilities2.SaveAsDialog '', 1, S, 'notes', 'txt', 'Save it', 0 => '%S%\notes.txt'
 CServicesFileUtilities2.SaveAsDialog '', 1, S, 'c', 'txt', 'Save it' => '%S%\c.txt'
 CServicesFileUtilities2.DefaultSavePath => '%S%\'
-)");
-    person.typed = "x.txt";
-    c.run(R"(CServicesFileUtilities2.OpenDialog '', 1, S & '\one', '', 'Pick one' => '%S%\one\x.txt')");
-    SetCurrentDirectoryW(temporaryFolder().c_str());  // which the dialog made the first one's folder
-    person.typed = "y.txt";
-    c.run(R"(CServicesFileUtilities2.OpenDialog '', 1, '', '', 'Pick one' => '%S%\one\y.txt')");
-    person.typed = R"("a.txt" "b.txt" "c.txt")";
-    c.run(R"(CServicesFileUtilities2.OpenDialogWithMultiSelect '', 1, S, '', 'Pick' => String(1 To 3)['%S%\a.txt'|'%S%\b.txt'|'%S%\c.txt'])");
-    person.typed = "a.txt";
-    c.run(R"(CServicesFileUtilities2.OpenDialogWithMultiSelect '', 1, S, '', 'Pick' => String(1 To 1)['%S%\a.txt'])");
-    person.typed = R"("lark root 1.txt" "lark root 2.txt")";
-    c.run(R"(
+CServicesFileUtilities2.OpenDialog '', 1, S & '\one', '', 'Pick one' => '%S%\one\x.txt'
+d.InitDir = S & '\two' => Empty
+d.ShowOpen => Empty
+CServicesFileUtilities2.OpenDialog '', 1, '', '', 'Pick one' => '%S%\one\y.txt'
+CServicesFileUtilities2.OpenDialogWithMultiSelect '', 1, S, '', 'Pick' => String(1 To 3)['%S%\a.txt'|'%S%\b.txt'|'%S%\c.txt']
+CServicesFileUtilities2.OpenDialogWithMultiSelect '', 1, S, '', 'Pick' => String(1 To 1)['%S%\a.txt']
 CServicesFileUtilities2.OpenDialogWithMultiSelect '', 1, 'C:\', '', 'Pick' => String(1 To 2)['C:\\lark root 1.txt'|'C:\\lark root 2.txt']
 CServicesFileUtilities2.DefaultSavePath => 'C:\\'
-)");
-    person.typed = "missing.txt";
-    c.run(R"(CServicesFileUtilities2.OpenDialog '', 1, S, '', 'Pick one' => '')");
-    person.cancel = true;
-    c.run(R"(
+CServicesFileUtilities2.OpenDialog '', 1, S, '', 'Pick one' => ''
 CServicesFileUtilities2.SaveAsDialog '', 1, S, 'e', '', 'Save it' => ''
 CServicesFileUtilities2.OpenDialog '', 1, S, '', 'Pick one' => ''
 CServicesFileUtilities2.OpenDialogWithMultiSelect '', 1, S, '', 'Pick' => String()
@@ -582,10 +549,9 @@ CServicesFileUtilities2.OpenDialog String(32768, '|'), 1, S, '', 'Pick one' => '
 CServicesFileUtilities2.DefaultSavePath = 'C:\elsewhere' => Empty
 CServicesFileUtilities2.DefaultSavePath => 'C:\elsewhere'
 )");
-    EXPECT_EQ(L"Save it|Save it|Save it|Save it|Pick one|Pick one|Pick|Pick|Pick|Pick one||Save it|Pick one|Pick|",
+    EXPECT_EQ(L"Save it|Save it|Save it|Save it|Pick one|Pick|Pick one|Pick|Pick|Pick|Pick one||Save it|Pick one|Pick|",
               person.titles);
-    for (const std::wstring& root : roots)
-        DeleteFileW(root.c_str());
+    DeleteFileW(L"C:\\lark root 1.txt"), DeleteFileW(L"C:\\lark root 2.txt");
 }
 
 }  // namespace

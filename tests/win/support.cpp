@@ -669,7 +669,8 @@ RegistryBranch::~RegistryBranch() {
 namespace {
 // The first visible dialog window of this process with the title (any, when it is null).
 HWND visibleDialog(const wchar_t* title) {
-    for (HWND w = FindWindowExW(nullptr, nullptr, L"#32770", title); w; w = FindWindowExW(nullptr, w, L"#32770", title)) {
+    for (HWND w = FindWindowExW(nullptr, nullptr, L"#32770", title); w;
+         w = FindWindowExW(nullptr, w, L"#32770", title)) {
         DWORD process = 0;
         GetWindowThreadProcessId(w, &process);
         if (process == GetCurrentProcessId() && IsWindowVisible(w)) return w;
