@@ -67,8 +67,7 @@ void writeAnsiFile(Units path, Units text) {
 std::u16string readAnsiFile(Units path) {
     const com::unique_hfile file = openFile(path, GENERIC_READ, OPEN_EXISTING);
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart > std::numeric_limits<int32_t>::max())
-        raise(errPathAccess);
+    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart > std::numeric_limits<int32_t>::max()) raise(errPathAccess);
     const std::string bytes = lark::filledString<char>(static_cast<size_t>(size.QuadPart), [&](char* out) {
         DWORD got = 0;
         if (!ReadFile(file.get(), out, static_cast<DWORD>(size.QuadPart), &got, nullptr)) raise(errPathAccess);
@@ -288,8 +287,8 @@ HRESULT text(BSTR* result, Work&& work) {
 // None of the chores raises: a dialog cancelled or failed gives "" (or no array), the others
 // "", False or the entries found so far.
 HRESULT CServicesFileUtilities2::SaveAsDialog(BSTR* strFilter, LONG* lngFilterIndex, BSTR InitialDirectory,
-                                              VARIANT* strDefaultName, BSTR strDefaultExtension,
-                                              BSTR* strDialogCaption, LONG hWndParent, BSTR* result) {
+                                              VARIANT* strDefaultName, BSTR strDefaultExtension, BSTR* strDialogCaption,
+                                              LONG hWndParent, BSTR* result) {
     return text(result, [&] {
         com::unique_variant name;
         com::check(VariantChangeType(&name, strDefaultName, 0, VT_BSTR));
@@ -308,10 +307,9 @@ HRESULT CServicesFileUtilities2::OpenDialog(BSTR* strFilter, LONG* lngFilterInde
     });
 }
 
-HRESULT CServicesFileUtilities2::OpenDialogWithMultiSelect(BSTR* strFilter, LONG* lngFilterIndex,
-                                                           BSTR InitialDirectory, BSTR* strDefaultExtension,
-                                                           BSTR* strDialogCaption, LONG hWndParent,
-                                                           SAFEARRAY** result) {
+HRESULT CServicesFileUtilities2::OpenDialogWithMultiSelect(BSTR* strFilter, LONG* lngFilterIndex, BSTR InitialDirectory,
+                                                           BSTR* strDefaultExtension, BSTR* strDialogCaption,
+                                                           LONG hWndParent, SAFEARRAY** result) {
     return traps(result, [&] {
         *result = nullptr;
         const std::vector<std::u16string> chosen = utilities_.OpenDialogWithMultiSelect(dialogRequest(

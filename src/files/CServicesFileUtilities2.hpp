@@ -87,8 +87,8 @@ public:
     HRESULT STDMETHODCALLTYPE UniqueTempFolder(BSTR* SuggestedPath, VARIANT_BOOL MarkForDeletion,
                                                BSTR* result) override;
     HRESULT STDMETHODCALLTYPE SaveAsDialog(BSTR* strFilter, LONG* lngFilterIndex, BSTR InitialDirectory,
-                                           VARIANT* strDefaultName, BSTR strDefaultExtension,
-                                           BSTR* strDialogCaption, LONG hWndParent, BSTR* result) override;
+                                           VARIANT* strDefaultName, BSTR strDefaultExtension, BSTR* strDialogCaption,
+                                           LONG hWndParent, BSTR* result) override;
     HRESULT STDMETHODCALLTYPE OpenDialog(BSTR* strFilter, LONG* lngFilterIndex, BSTR InitialDirectory,
                                          BSTR* strDefaultExtension, BSTR* strDialogCaption, LONG hWndParent,
                                          BSTR* result) override;

@@ -22,9 +22,7 @@ std::vector<std::u16string> SelectedPaths(Units filename) {
     return paths;
 }
 
-Units WithoutLeadingDot(Units extension) {
-    return extension.starts_with(u'.') ? extension.substr(1) : extension;
-}
+Units WithoutLeadingDot(Units extension) { return extension.starts_with(u'.') ? extension.substr(1) : extension; }
 
 std::u16string ShortcutFileName(Units locationName) {
     return RepairFileName(PathWithoutExtension(locationName)) + u".url";

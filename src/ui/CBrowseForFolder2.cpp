@@ -28,14 +28,13 @@ com::unique_pidl CBrowseForFolder2::itemListOf(HWND owner, const std::u16string&
     if (folder.empty() || !desktop_) return list;
     std::wstring name(folder.begin(), folder.end());
     ULONG attributes = SFGAO_FILESYSTEM;
-    if (FAILED(desktop_->ParseDisplayName(owner, nullptr, name.data(), nullptr, list.put(), &attributes)))
-        list.reset();
+    if (FAILED(desktop_->ParseDisplayName(owner, nullptr, name.data(), nullptr, list.put(), &attributes))) list.reset();
     return list;
 }
 
 // Traps: the folder chosen, or "" when the browser was cancelled or failed.
-HRESULT CBrowseForFolder2::BrowseForFolder(LONG hWnd, BSTR Prompt, BSTR InitialFolder, LONG flags,
-                                           BSTR* TitleCaption, BSTR* result) {
+HRESULT CBrowseForFolder2::BrowseForFolder(LONG hWnd, BSTR Prompt, BSTR InitialFolder, LONG flags, BSTR* TitleCaption,
+                                           BSTR* result) {
     return traps(result, [&] {
         *result = nullptr;
         const HWND owner = com::windowHandle(hWnd);
@@ -55,7 +54,8 @@ HRESULT CBrowseForFolder2::BrowseForFolder(LONG hWnd, BSTR Prompt, BSTR InitialF
 
 void CBrowseForFolder2::browserInitialized(HWND browser) const {
     if (!caption_.empty()) SetWindowTextA(browser, com::toAnsi(caption_).c_str());
-    if (initialFolder_) SendMessageA(browser, BFFM_SETSELECTIONA, FALSE, reinterpret_cast<LPARAM>(initialFolder_.get()));
+    if (initialFolder_)
+        SendMessageA(browser, BFFM_SETSELECTIONA, FALSE, reinterpret_cast<LPARAM>(initialFolder_.get()));
 }
 
 // Every other message, the browser's included, goes to the hidden window's own procedure.
@@ -65,8 +65,8 @@ HRESULT CBrowseForFolder2::WindowProc(LONG hWnd, LONG uMsg, LONG_PTR wParam, LON
         const HWND window = com::windowHandle(hWnd);
         if (uMsg == BFFM_INITIALIZED) return browserInitialized(window);
         if (subclass_.wndprocNext)
-            *result = CallWindowProcA(reinterpret_cast<WNDPROC>(subclass_.wndprocNext), window,
-                                      static_cast<UINT>(uMsg), static_cast<WPARAM>(wParam), lParam);
+            *result = CallWindowProcA(reinterpret_cast<WNDPROC>(subclass_.wndprocNext), window, static_cast<UINT>(uMsg),
+                                      static_cast<WPARAM>(wParam), lParam);
     });
 }
 

@@ -31,11 +31,11 @@ private:
     // The browser is ready: it takes the caption and the initial folder.
     void browserInitialized(HWND browser) const;
 
-    com::unique_hwnd window_;              // hidden; lives as long as the object
-    SubClassData subclass_{};              // its thunk, also the browser's callback
-    com::ComPtr<IShellFolder> desktop_;    // empty when the shell gave none
-    std::u16string caption_;               // of the current call; "" keeps the browser's own
-    com::unique_pidl initialFolder_;       // during a call only
+    com::unique_hwnd window_;            // hidden; lives as long as the object
+    SubClassData subclass_{};            // its thunk, also the browser's callback
+    com::ComPtr<IShellFolder> desktop_;  // empty when the shell gave none
+    std::u16string caption_;             // of the current call; "" keeps the browser's own
+    com::unique_pidl initialFolder_;     // during a call only
 };
 
 }  // namespace lark::ui
