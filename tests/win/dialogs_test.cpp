@@ -528,7 +528,7 @@ TEST_F(Dialogs, UtilitiesFileDialogsStartWhereTheLastEnded) {
     Person person({"", "", "", "x.txt", "z.txt", "y.txt", R"("a.txt" "b.txt" "c.txt")", "a.txt",
                    R"("lark root 1.txt" "lark root 2.txt")", "missing.txt", "cancel", "cancel", "cancel"});
     c.run(R"(
-CServicesFileUtilities2.SaveAsDialog @'Text|*.txt', @1, S, @'draft', '.txt', @'Save it' => '%S%\draft.txt'; 'Text|*.txt'; Long 1; 'draft'; 'Save it'
+CServicesFileUtilities2.SaveAsDialog @'All|*.*', @1, S, @'draft', '.txt', @'Save it' => '%S%\draft.txt'; 'All|*.*'; Long 1; 'draft'; 'Save it'
 CServicesFileUtilities2.SaveAsDialog '', 1, S, 'notes', 'txt', 'Save it', 0 => '%S%\notes.txt'
 CServicesFileUtilities2.SaveAsDialog '', 1, S, 'c', 'txt', 'Save it' => '%S%\c.txt'
 CServicesFileUtilities2.DefaultSavePath => '%S%\'
