@@ -58,7 +58,8 @@ void CBrowseForFolder2::browserInitialized(HWND browser) const {
         SendMessageA(browser, BFFM_SETSELECTIONA, FALSE, reinterpret_cast<LPARAM>(initialFolder_.get()));
 }
 
-// Every other message, the browser's included, goes to the hidden window's own procedure.
+// Traps, answering 0. Every other message, the browser's included, goes to the hidden window's own
+// procedure.
 HRESULT CBrowseForFolder2::WindowProc(LONG hWnd, LONG uMsg, LONG_PTR wParam, LONG_PTR lParam, LONG_PTR* result) {
     return traps(result, [&] {
         *result = 0;
