@@ -15,6 +15,7 @@
 #include "registry/CRegistry2.hpp"
 #include "sysinfo/CDeploy2.hpp"
 #include "sysinfo/CVersion.hpp"
+#include "ui/CBrowseForFolder2.hpp"
 #include "ui/CCommonDialog2.hpp"
 #include "ui/CEmailMessage.hpp"
 #include "ui/CHTMLHelp.hpp"
@@ -32,7 +33,7 @@ HRESULT createObject(REFIID iid, void** out) {
 
 const ClassEntry kClasses[] = {
     {L"CBrowseForFolder2", &CLSID_CBrowseForFolder2, &IID__CBrowseForFolder2,
-     &createObject<ui::IgnoresMessages<_CBrowseForFolder2, _IObjectSubclass>>},
+     &createObject<ui::CBrowseForFolder2>},
     {L"CCommandLine", &CLSID_CCommandLine, &IID__CCommandLine, &createObject<text::CCommandLine>},
     {L"CEmailMessage", &CLSID_CEmailMessage, &IID__CEmailMessage, &createObject<ui::CEmailMessage>},
     {L"CHTMLHelp", &CLSID_CHTMLHelp, &IID__CHTMLHelp, &createObject<ui::CHTMLHelp>},

@@ -1,7 +1,8 @@
-// CServicesFileUtilities2: collision-free names, temporary files and folders, and the markers
-// that delete what was marked when the object goes. (Its dialog, shortcut and text-file members
-// are not part of this class yet.) FileUtilities is the implementation; the other file classes
-// share one per thread for UniqueFilePath.
+// CServicesFileUtilities2: collision-free names, temporary files and folders, the markers that
+// delete what was marked when the object goes, and the everyday chores of an application: file
+// dialogs that remember the last folder, a folder picker, Internet shortcuts, folder listings and
+// whole text files. FileUtilities is the implementation; the other file classes share one per
+// thread for UniqueFilePath.
 #pragma once
 
 #include "LARKLIB8.h"
@@ -11,6 +12,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace lark::files {
 
@@ -19,6 +21,18 @@ using Units = std::u16string_view;
 // The library's pseudo-random generator on this thread: GetTemporaryFilePath seeds it,
 // VerifyFolderWriteAccess draws from it too.
 PseudoRandom& sharedRandom();
+
+struct FileDialogKind;
+
+// What a file dialog of the utilities is asked to show.
+struct FileDialogRequest {
+    Units filter;
+    LONG filterIndex = 1;
+    Units initialDirectory;  // "" for the default save path
+    Units defaultExtension;
+    Units caption;
+    LONG owner = 0;
+};
 
 class FileUtilities {
 public:
@@ -33,8 +47,30 @@ public:
     // A new folder under a free name; "" when none can be made.
     std::u16string UniqueTempFolder(Units suggestedPath, bool markForDeletion);
 
+    // The file dialogs: the path or paths chosen, whose folder becomes the default save path.
+    // A cancelled dialog raises its cancel error.
+    std::u16string SaveAsDialog(const FileDialogRequest& request, Units defaultName);
+    std::u16string OpenDialog(const FileDialogRequest& request);
+    std::vector<std::u16string> OpenDialogWithMultiSelect(const FileDialogRequest& request);
+    // The Documents folder until a dialog chose a file or a caller set another.
+    std::u16string DefaultSavePath();
+    void SetDefaultSavePath(Units path) { defaultSavePath_ = path; }
+    // "" when cancelled; 260 spaces for a folder outside the file system.
+    std::u16string BrowseForFolder(HWND owner, Units prompt, LONG flags);
+    // The path of the shortcut file written in the temporary folder.
+    std::u16string CreateURLShortCut(Units url, Units locationName);
+    // Adds the visible entries of the folder to contents, keyed by their paths.
+    void GetDirectoryContents(Units folderPath, com::Collection& contents);
+    // Raise when the file cannot be written or read.
+    void CreateTextFile(Units filePath, Units contents);
+    std::u16string GetTextFileContents(Units filePath);
+
 private:
+    // Shows one file dialog through a dialog object made for it; the name it leaves chosen.
+    std::u16string showFileDialog(const FileDialogRequest& request, const FileDialogKind& kind, Units defaultName);
+
     std::u16string temporaryFolder_;            // ends in '\'; looked up on the first GetTemporaryFilePath
+    std::u16string defaultSavePath_;            // "" until first read
     com::ComPtr<com::Collection> temporaries_;  // the markers, keyed by path; made on first use
 };
 
@@ -50,6 +86,22 @@ public:
                                                 VARIANT_BOOL RecurseDirectory) override;
     HRESULT STDMETHODCALLTYPE UniqueTempFolder(BSTR* SuggestedPath, VARIANT_BOOL MarkForDeletion,
                                                BSTR* result) override;
+    HRESULT STDMETHODCALLTYPE SaveAsDialog(BSTR* strFilter, LONG* lngFilterIndex, BSTR InitialDirectory,
+                                           VARIANT* strDefaultName, BSTR strDefaultExtension, BSTR* strDialogCaption,
+                                           LONG hWndParent, BSTR* result) override;
+    HRESULT STDMETHODCALLTYPE OpenDialog(BSTR* strFilter, LONG* lngFilterIndex, BSTR InitialDirectory,
+                                         BSTR* strDefaultExtension, BSTR* strDialogCaption, LONG hWndParent,
+                                         BSTR* result) override;
+    HRESULT STDMETHODCALLTYPE OpenDialogWithMultiSelect(BSTR* strFilter, LONG* lngFilterIndex, BSTR InitialDirectory,
+                                                        BSTR* strDefaultExtension, BSTR* strDialogCaption,
+                                                        LONG hWndParent, SAFEARRAY** result) override;
+    HRESULT STDMETHODCALLTYPE get_DefaultSavePath(BSTR* result) override;
+    HRESULT STDMETHODCALLTYPE put_DefaultSavePath(BSTR RHS) override;
+    HRESULT STDMETHODCALLTYPE BrowseForFolder(LONG hWnd, BSTR Prompt, LONG flags, BSTR* result) override;
+    HRESULT STDMETHODCALLTYPE CreateURLShortCut(BSTR* strURL, BSTR strLocationName, BSTR* result) override;
+    HRESULT STDMETHODCALLTYPE GetDirectoryContents(BSTR FolderPath, _Collection** result) override;
+    HRESULT STDMETHODCALLTYPE CreateTextFile(BSTR* FilePath, BSTR* strContents, VARIANT_BOOL* result) override;
+    HRESULT STDMETHODCALLTYPE GetTextFileContents(BSTR* sFilePath, BSTR* result) override;
 
 private:
     FileUtilities utilities_;

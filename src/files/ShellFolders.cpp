@@ -1,6 +1,7 @@
 #include "files/ShellFolders.hpp"
 
 #include "frame/errors.hpp"
+#include "frame/per_thread.hpp"
 #include "frame/platform_text.hpp"
 #include "frame/raii.hpp"
 #include "sysinfo/CDeploy2.hpp"
@@ -42,20 +43,13 @@ com::unique_pidl folderLocation(int32_t csidl) {
     return owned;
 }
 
-// Wine answers a folder outside the file system (printers, network) with the shell's parsing
-// name "::{...}", where Windows reports failure; no file-system path starts that way.
-bool isVirtualFolderName(const char* path) { return std::strncmp(path, "::", 2) == 0; }
-
 // The file-system path of an item list, without trailing separator; "" when it has none.
 // virtualFolder tells that the shell found the folder outside the file system.
 std::u16string pathOf(ITEMIDLIST* list, bool* virtualFolder = nullptr) {
-    char buffer[MAX_PATH]{};
-    if (!SHGetPathFromIDListA(list, buffer)) return {};
-    if (isVirtualFolderName(buffer)) {
-        if (virtualFolder) *virtualFolder = true;
-        return {};
-    }
-    return withoutSeparators(stringFromAnsiBuffer(buffer, sizeof buffer));
+    bool outside = false;
+    std::optional<std::u16string> path = FileSystemPath(list, &outside);
+    if (virtualFolder) *virtualFolder = outside;
+    return path ? withoutSeparators(std::move(*path)) : std::u16string();
 }
 
 std::u16string displayNameOf(ITEMIDLIST* list) {
@@ -114,6 +108,20 @@ std::u16string systemFolder(UINT(WINAPI* get)(LPSTR, UINT)) {
 }
 
 }  // namespace
+
+std::optional<std::u16string> FileSystemPath(ITEMIDLIST* list, bool* virtualFolder) {
+    char buffer[MAX_PATH]{};
+    if (!SHGetPathFromIDListA(list, buffer)) return std::nullopt;
+    // Wine answers a folder outside the file system (printers, network) with the shell's parsing
+    // name "::{...}", where Windows reports failure; no file-system path starts that way.
+    if (std::strncmp(buffer, "::", 2) == 0) {
+        if (virtualFolder) *virtualFolder = true;
+        return std::nullopt;
+    }
+    return stringFromAnsiBuffer(buffer, sizeof buffer);
+}
+
+ShellFolders& sharedShellFolders() { return com::perThread<ShellFolders>(); }
 
 std::u16string ShellFolders::PathFromCSIDL(int32_t csidl) {
     std::u16string path;

@@ -5,7 +5,10 @@
 #include "LARKLIB8.h"
 #include "frame/object.hpp"
 
+#include <shlobj.h>
+
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -32,6 +35,13 @@ private:
     bool tableBuilt_ = false;
     std::array<std::u16string, 35> names_, paths_;
 };
+
+// The instance that the library's classes share on this thread.
+ShellFolders& sharedShellFolders();
+
+// The file-system path of a shell item list as the shell writes it; nothing for an item outside
+// the file system (virtualFolder, when given, then tells whether the shell named it as such).
+std::optional<std::u16string> FileSystemPath(ITEMIDLIST* list, bool* virtualFolder = nullptr);
 
 class CServicesSpecialFolders2 final : public com::Object<_CServicesSpecialFolders2> {
 public:

@@ -57,6 +57,7 @@ using unique_bstr = unique_any<BSTR, &SysFreeString>;
 using unique_safearray = unique_any<SAFEARRAY*, &SafeArrayDestroy>;
 using unique_schandle = unique_any<SC_HANDLE, &CloseServiceHandle>;
 using unique_hdc = unique_any<HDC, &DeleteDC>;
+using unique_hwnd = unique_any<HWND, &DestroyWindow>;  // a window of the library's own
 
 // Item-identifier lists go back to the shell's allocator. Where that cannot be had, the task
 // allocator takes them: on every NT system the two are the same.

@@ -7,6 +7,7 @@
 #include <dlgs.h>
 #include <ocidl.h>
 #include <olectl.h>
+#include <shlobj.h>
 #include <winspool.h>
 
 #include <sstream>
@@ -451,6 +452,106 @@ d.DialogClose => Empty
     ASSERT_EQ(S_OK, dialog.query<IProvideClassInfo>()->GetClassInfo(coclass.put()));
     coclass->GetDocumentation(MEMBERID_NIL, name.put(), nullptr, nullptr, nullptr);
     EXPECT_EQ(L"CCommonDialog2", str(name.get()));
+}
+
+// A person in front of every dialog of this process, with one answer for each: a file name to
+// type or a folder to pick ("" takes what the dialog shows), or "cancel". A message box (a name
+// refused, a file to replace) is confirmed, and a dialog still there after its answer is
+// cancelled: a wrong answer fails a case, never hangs it. The titles seen are noted.
+struct Person {
+    explicit Person(std::vector<std::string> answers) : answers(std::move(answers)) {}
+    std::vector<std::string> answers;
+    size_t next = 0;
+    std::wstring titles;
+    MessageBoxAnswerer watcher{L"", [this](HWND window) { answer(window); }};
+
+    void answer(HWND window) {
+        wchar_t title[128]{};
+        GetWindowTextW(window, title, 128);
+        titles += title + std::wstring(L"|");
+        if (!GetDlgItem(window, IDCANCEL)) return press(window, GetDlgItem(window, IDYES) ? IDYES : IDOK);
+        const std::string choice = next < answers.size() ? answers[next++] : "cancel";
+        Sleep(200);  // a dialog still setting itself up may take a click half-way through
+        const bool cancel = choice == "cancel", browser = FindWindowExW(window, nullptr, L"SysTreeView32", nullptr);
+        if (browser && !cancel && !choice.empty())
+            SendMessageA(window, BFFM_SETSELECTIONA, TRUE, LPARAM(choice.c_str()));
+        if (!browser && !cancel && !choice.empty()) typeName(window, choice.c_str());
+        press(window, cancel ? IDCANCEL : IDOK);
+        for (int i = 0; i < 100 && IsWindow(window); ++i, Sleep(20))
+            for (HWND box = nullptr; (box = FindWindowExW(nullptr, box, L"#32770", nullptr));)
+                if (GetWindow(box, GW_OWNER) == window && IsWindowVisible(box)) answer(box);
+        if (IsWindow(window)) press(window, IDCANCEL);
+    }
+};
+
+// Two folder browsers used in turn, each with its caption and initial folder, and the utilities'
+// plain one: a folder picked, one outside the file system, one that is not there, a cancel.
+TEST_F(Dialogs, FolderBrowsersPreselectCaptionAndCancel) {
+    box.make({L"one\\", L"two\\"});
+    const std::wstring path = box.path(L"one");
+    const std::string one(path.begin(), path.end()), computer = "::{20D04FE0-3AEA-1069-A2D8-08002B30309D}";
+    Person person({"", "", "", one, one, one, computer, computer, "cancel", "cancel"});
+    c.let("b1", createByProgId<IDispatch>(L"LARKLIB8.CBrowseForFolder2").get());
+    c.let("b2", createByProgId<IDispatch>(L"LARKLIB8.CBrowseForFolder2").get());
+    c.run(R"(
+b1.BrowseForFolder 0, 'Where?', S & '\one', TitleCaption:='First' => '%S%\one'
+b2.BrowseForFolder 0, 'Where?', S & '\two', 81, @'Second' => '%S%\two'; 'Second'
+b1.BrowseForFolder 0, 'Where?', S & '\two' => '%S%\two'
+b2.BrowseForFolder 0, 'Where?', '' => '%S%\one'
+b2.BrowseForFolder 0, 'Where?', 'C:\no such folder' => '%S%\one'
+CServicesFileUtilities2.BrowseForFolder 0, 'Where?' => '%S%\one'
+b1.BrowseForFolder 0, 'Where?', '', 64 => ''
+CServicesFileUtilities2.BrowseForFolder 0, 'Where?', 64 => String(260, ' ')
+b1.BrowseForFolder 0, 'Where?', S & '\one' => ''
+CServicesFileUtilities2.BrowseForFolder 0, 'Where?' => ''
+)");
+    EXPECT_EQ(
+        L"First|Second|Browse for Folder|Browse for Folder|Browse for Folder|Browse for Folder|"
+        L"Browse for Folder|Browse for Folder|Browse for Folder|Browse for Folder|",
+        person.titles);
+    // The hidden window's messages pass through the thunk to the window's own procedure.
+    char text[64]{};
+    EXPECT_EQ(26, GetWindowTextA(FindWindowA("Static", "Emberfox.CBrowseForFolder2"), text, 64));
+    c.let("b1", static_cast<IDispatch*>(nullptr)), c.let("b2", static_cast<IDispatch*>(nullptr));
+    EXPECT_FALSE(FindWindowA("Static", "Emberfox.CBrowseForFolder2"));
+}
+
+// The utilities' file dialogs, each shown by a dialog object of its own: the default extension
+// with and without its dot, a file to replace, a dialog without a folder that starts where this
+// object's last one ended (not where another dialog since did), three files chosen at once and two
+// in a drive root (where the folder's separator is doubled), a missing file, cancels, bad input.
+TEST_F(Dialogs, UtilitiesFileDialogsStartWhereTheLastEnded) {
+    box.make({L"c.txt", L"one\\x.txt", L"one\\y.txt", L"two\\z.txt"});
+    writeBytes(L"C:\\lark root 1.txt", "x"), writeBytes(L"C:\\lark root 2.txt", "x");
+    EXPECT_EQ(c.outcome("CServicesSpecialFolders2.DocumentsPath"),
+              c.outcome("CServicesFileUtilities2.DefaultSavePath"));
+    Person person({"", "", "", "x.txt", "z.txt", "y.txt", R"("a.txt" "b.txt" "c.txt")", "a.txt",
+                   R"("lark root 1.txt" "lark root 2.txt")", "missing.txt", "cancel", "cancel", "cancel"});
+    c.run(R"(
+CServicesFileUtilities2.SaveAsDialog @'All|*.*', @1, S, @'draft', '.txt', @'Save it' => '%S%\draft.txt'; 'All|*.*'; Long 1; 'draft'; 'Save it'
+CServicesFileUtilities2.SaveAsDialog '', 1, S, 'notes', 'txt', 'Save it', 0 => '%S%\notes.txt'
+CServicesFileUtilities2.SaveAsDialog '', 1, S, 'c', 'txt', 'Save it' => '%S%\c.txt'
+CServicesFileUtilities2.DefaultSavePath => '%S%\'
+CServicesFileUtilities2.OpenDialog '', 1, S & '\one', '', 'Pick one' => '%S%\one\x.txt'
+d.InitDir = S & '\two' => Empty
+d.ShowOpen => Empty
+CServicesFileUtilities2.OpenDialog '', 1, '', '', 'Pick one' => '%S%\one\y.txt'
+CServicesFileUtilities2.OpenDialogWithMultiSelect '', 1, S, '', 'Pick' => String(1 To 3)['%S%\a.txt'|'%S%\b.txt'|'%S%\c.txt']
+CServicesFileUtilities2.OpenDialogWithMultiSelect '', 1, S, '', 'Pick' => String(1 To 1)['%S%\a.txt']
+CServicesFileUtilities2.OpenDialogWithMultiSelect '', 1, 'C:\', '', 'Pick' => String(1 To 2)['C:\\lark root 1.txt'|'C:\\lark root 2.txt']
+CServicesFileUtilities2.DefaultSavePath => 'C:\\'
+CServicesFileUtilities2.OpenDialog '', 1, S, '', 'Pick one' => ''
+CServicesFileUtilities2.SaveAsDialog '', 1, S, 'e', '', 'Save it' => ''
+CServicesFileUtilities2.OpenDialog '', 1, S, '', 'Pick one' => ''
+CServicesFileUtilities2.OpenDialogWithMultiSelect '', 1, S, '', 'Pick' => String()
+CServicesFileUtilities2.SaveAsDialog '', 1, S, Null, '', 'Save it' => ''
+CServicesFileUtilities2.OpenDialog String(32768, '|'), 1, S, '', 'Pick one' => ''
+CServicesFileUtilities2.DefaultSavePath = 'C:\elsewhere' => Empty
+CServicesFileUtilities2.DefaultSavePath => 'C:\elsewhere'
+)");
+    EXPECT_EQ(L"Save it|Save it|Save it|Save it|Pick one|Pick|Pick one|Pick|Pick|Pick|Pick one||Save it|Pick one|Pick|",
+              person.titles);
+    DeleteFileW(L"C:\\lark root 1.txt"), DeleteFileW(L"C:\\lark root 2.txt");
 }
 
 }  // namespace

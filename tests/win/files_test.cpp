@@ -213,5 +213,45 @@ self = CServicesFileTemporary2.Self                                             
     EXPECT_EQ(LR"(b.txt|flat1\|flat1\sub\|flat1\sub\g.txt|kept\|kept\f.txt|work2\|work\)", box.listing());
 }
 
+// Shortcuts in the temporary folder byte for byte, a name used before going to the recycle bin
+// (a reader that holds the old file still reads it), listings without hidden and dot entries, the
+// text-file round trip in the ANSI code page, and bad paths that give "", False or nothing.
+TEST_F(Files, ShortcutsListingsAndTextFiles) {
+    make(LR"(list\a.txt|list\.gitignore|list\hidden.txt|list\sub\|list\sub\deep.txt)");
+    SetFileAttributesW(box.path(L"list\\hidden.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    const std::wstring temp = temporaryFolder(), old = temp + L"Lark Site.url", folder = temp + L"Lark Folder.url";
+    writeBytes(old, "old"), CreateDirectoryW(folder.c_str(), nullptr), c.mask(temp, "Temp");
+    const DWORD anyShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    const com::unique_hfile reader(
+        CreateFileW(old.c_str(), GENERIC_READ, anyShare, nullptr, OPEN_EXISTING, 0, nullptr));
+    c.outcome("list = CServicesFileUtilities2.GetDirectoryContents S & '\\list'");
+    c.outcome("random = CServicesFileUtilities2.CreateURLShortCut 'http://example.com/'");
+    const std::wstring random = str(c.value("random").bstrVal);
+    c.run(R"(
+CServicesFileUtilities2.CreateURLShortCut 'http://example.com/?a=1', 'Lark Site.htm' => '%Temp%Lark Site.url'
+CServicesFileUtilities2.CreateURLShortCut 'file:///C:/x', 'a:b/c' => '%Temp%a_b_c.url'
+CServicesFileUtilities2.CreateURLShortCut 'x', 'Lark Folder' => ''
+list.Count => Long 2
+list.Item S & '\list\a.txt' => 'a.txt'
+list.Item S & '\list\sub' => 'sub'
+CServicesFileUtilities2.GetDirectoryContents S & '\list\a.txt' => Object _Collection[]
+CServicesFileUtilities2.CreateTextFile S & '\t.txt', 'line 1' & vbCrLf & 'caf' & ChrW(233) => Boolean True
+CServicesFileUtilities2.GetTextFileContents S & '\t.txt' => 'line 1' & vbCrLf & 'caf' & ChrW(233) & vbCrLf
+CServicesFileUtilities2.CreateTextFile S & '\no\t.txt', 'x' => Boolean False
+CServicesFileUtilities2.CreateTextFile S & '\t.txt' & vbNullChar & 'x', 'x' => Boolean False
+CServicesFileUtilities2.CreateTextFile S, 'x' => Boolean False
+CServicesFileUtilities2.{GetTextFileContents, GetDirectoryContents} S & '\none.txt' => '' | Object _Collection[]
+)");
+    EXPECT_TRUE(random.starts_with(temp + L"~RD") && random.ends_with(L".url") && random.size() == temp.size() + 11)
+        << random;
+    EXPECT_EQ("[InternetShortcut]\r\n\r\nURL=http://example.com/?a=1\r\n\r\n", bytesOf(old));
+    char held[8]{};
+    DWORD got = 0;
+    EXPECT_TRUE(ReadFile(reader.get(), held, sizeof held, &got, nullptr) && std::string(held, got) == "old") << held;
+    EXPECT_EQ("line 1\r\ncaf\xE9\r\n", box.read(L"t.txt"));
+    EXPECT_TRUE(RemoveDirectoryW(folder.c_str()) && DeleteFileW(random.c_str()));
+    EXPECT_TRUE(DeleteFileW((temp + L"a_b_c.url").c_str()) && DeleteFileW(old.c_str()));
+}
+
 }  // namespace
 }  // namespace lark::test

@@ -666,11 +666,24 @@ RegistryBranch::~RegistryBranch() {
     RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\LarkLib8Tests");  // only when no other branch is left
 }
 
+namespace {
+// The first visible dialog window of this process with the title (any, when it is null).
+HWND visibleDialog(const wchar_t* title) {
+    for (HWND w = FindWindowExW(nullptr, nullptr, L"#32770", title); w;
+         w = FindWindowExW(nullptr, w, L"#32770", title)) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(w, &process);
+        if (process == GetCurrentProcessId() && IsWindowVisible(w)) return w;
+    }
+    return nullptr;
+}
+}  // namespace
+
 MessageBoxAnswerer::MessageBoxAnswerer(std::wstring title, std::function<void(HWND)> answer)
     : title_(std::move(title)), answer_(std::move(answer)), thread_([this] {
           for (HWND last = nullptr; !stop_; Sleep(20)) {
-              HWND box = FindWindowW(L"#32770", title_.c_str());
-              if (box && box != last && IsWindowVisible(box)) ++seen_, answer_(last = box);
+              HWND box = visibleDialog(title_.empty() ? nullptr : title_.c_str());
+              if (box && box != last) ++seen_, answer_(last = box);
           }
       }) {}
 MessageBoxAnswerer::~MessageBoxAnswerer() {

@@ -114,8 +114,8 @@ private:
     std::wstring path_;
 };
 
-// A helper thread that hands every new message box with the given title to `answer`, until
-// destroyed.
+// A helper thread that hands every new message box with the given title (any dialog window of
+// this process when the title is empty) to `answer`, until destroyed.
 class MessageBoxAnswerer {
 public:
     MessageBoxAnswerer(std::wstring title, std::function<void(HWND)> answer);
