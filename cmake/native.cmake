@@ -42,13 +42,14 @@ if(BUILD_TESTING)
     add_test(NAME native_tests_scalar
              COMMAND native_tests_scalar --gtest_output=xml:${CMAKE_BINARY_DIR}/results/native_tests_scalar.xml)
 
-    # Each fuzz target run once over its corpus (the seeds and every finding kept there).
+    # Each fuzz target run once over its corpus (the seeds and every finding kept there). GCC 12
+    # takes some string concatenations there for overlapping copies (its bug 105329).
     file(GLOB LARK_FUZZ_TARGETS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/fuzz/targets/*.cpp)
     foreach(source ${LARK_FUZZ_TARGETS})
         get_filename_component(name ${source} NAME_WE)
         add_executable(fuzz_${name}_replay ${source} ${PROJECT_SOURCE_DIR}/fuzz/replay.cpp)
         target_include_directories(fuzz_${name}_replay PRIVATE ${PROJECT_SOURCE_DIR}/fuzz)
-        target_compile_options(fuzz_${name}_replay PRIVATE ${LARK_WARNINGS} -g ${LARK_SANITIZERS})
+        target_compile_options(fuzz_${name}_replay PRIVATE ${LARK_WARNINGS} -Wno-restrict -g ${LARK_SANITIZERS})
         target_link_libraries(fuzz_${name}_replay PRIVATE lark_core_checked)
         add_test(NAME fuzz_${name}_corpus
                  COMMAND fuzz_${name}_replay --xml=${CMAKE_BINARY_DIR}/results/fuzz_${name}.xml

@@ -37,6 +37,10 @@ int32_t raised(Body&& body) {
     return 0;
 }
 
+// A length for a run put before a text: none, or from 16 below limit to 15 above it when the
+// byte's high bit is set.
+inline size_t nearLimit(uint8_t byte, size_t limit) { return byte & 0x80 ? limit - 16 + (byte & 31) : 0; }
+
 class Input {
 public:
     Input(const uint8_t* data, size_t size) : rest_(data, size) {}

@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
     for (const fs::path& path : inputs) {
         std::ifstream file(path, std::ios::binary);
         const std::vector<char> bytes{std::istreambuf_iterator<char>(file), {}};
-        if (!file.eof()) {
+        if (!file.is_open()) {
             std::fprintf(stderr, "%s: cannot read\n", path.c_str());
             return 1;
         }
@@ -45,6 +45,7 @@ int main(int argc, char** argv) {
     }
     std::printf("%zu inputs replayed\n", inputs.size());
     if (!xml.empty()) {
+        fs::create_directories(fs::path(xml).parent_path());
         std::ofstream out(xml);
         out << "<?xml version=\"1.0\"?>\n<testsuites tests=\"1\" failures=\"0\" errors=\"0\" name=\""
             << fs::path(argv[0]).filename().string() << "\"/>\n";

@@ -10,7 +10,7 @@ using namespace lark::text;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     lark::fuzz::Input in(data, size);
-    const uint16_t padding = in.unit();
+    const size_t padding = lark::fuzz::nearLimit(in.byte(), 32767);
     const auto padUnit = static_cast<char16_t>(in.byte());
     const std::u16string line = std::u16string(padding, padUnit) + in.text();
     const ParsedCommandLine parsed = parseCommandLine(line);

@@ -95,7 +95,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::u16string keyLine;
     appendKeyLine(keyLine, root, keyPath);
     const bool named = root <= 0x80000003u || root == 0x80000005u;
-    FUZZ_CHECK(keyLine == u"[" + std::u16string(rootName(root)) + keyPath + u"]\r\n" && rootName(root).empty() != named);
+    const Units rootText = rootName(root);
+    FUZZ_CHECK(rootText.empty() != named && keyLine.size() == rootText.size() + keyPath.size() + 4);
+    FUZZ_CHECK(keyLine.starts_with(u"[") && Units(keyLine).substr(1).starts_with(rootText));
+    FUZZ_CHECK(keyLine.ends_with(keyPath + u"]\r\n"));
 
     std::string upper(bytes);
     std::transform(upper.begin(), upper.end(), upper.begin(), [](char c) { return c >= 'a' && c <= 'z' ? char(c - 32) : c; });
