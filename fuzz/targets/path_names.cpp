@@ -2,6 +2,7 @@
 // replace it and two units by the decoded character, search again from the start), encoding and
 // decoding as a round trip, file-name checks and repair against plain rules, parent folders
 // against a plain search from the end, and the splitting and display forms put back together.
+#include "files/file_operations.hpp"
 #include "files/path_names.hpp"
 #include "input.hpp"
 
@@ -108,6 +109,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(std::u16string(PathWithoutExtension(path)) + std::u16string(ExtensionFromPath(path)) == path);
     const std::u16string joined = ConcatenatePath(path, path);
     FUZZ_CHECK(joined.starts_with(path) && (joined.back() == u'\\' || joined.back() == u'/'));
+
+    // No spelling of a root names an entry below it: a drive or share root followed by separators,
+    // dots and blanks only. Nor does a path relative to a drive's folder or one with a wildcard.
+    std::u16string rootOnly = folder % 2 ? u"\\\\server\\share\\" : u"C:\\";
+    for (char16_t c : path)
+        if (Units(u"\\/. ").find(c) != Units::npos) rootOnly += c;
+    FUZZ_CHECK(!NamesOneEntryBelowRoot(rootOnly) && !NamesOneEntryBelowRoot(path + u"*"));
+    FUZZ_CHECK(!NamesOneEntryBelowRoot(path) || (!IsDriveRelative(path) && path.size() < 260));
 
     // A path in a display folder, not ending in a separator, comes back from its display form.
     const std::u16string folders[] = {u"C:\\u\\Favorites\\", u"C:\\u\\Documents\\", u"C:\\u\\Desktop\\", u"C:\\T\\"};
