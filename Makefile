@@ -1,7 +1,9 @@
-# The two commands of the README (make test, make demo), and make bench, make dist.
-.PHONY: all setup build test demo bench dist clean
+# The two commands of the README (make test, make demo), and make bench, make dist, make fuzz.
+.PHONY: all setup build test demo bench dist fuzz clean
 
 JOBS ?= 2
+# How long make fuzz runs each fuzz target.
+FUZZ_SECONDS ?= 20
 
 all: build
 
@@ -30,6 +32,11 @@ bench: setup
 dist: build
 	@cmake --build build/win64 --target dist >/dev/null && cmake --build build/win32 --target dist >/dev/null
 	@ls -l dist/x86 dist/x64
+
+fuzz: setup
+	@mkdir -p build; cmake --preset fuzz >build/fuzz.log 2>&1 || { cat build/fuzz.log; exit 1; }
+	@cmake --build --preset fuzz -j$(JOBS) >>build/fuzz.log 2>&1 || { cat build/fuzz.log; exit 1; }
+	@fuzz/run $(FUZZ_SECONDS)
 
 clean:
 	rm -rf build dist

@@ -43,8 +43,9 @@ bool NamesOneEntryBelowRoot(Units path) {
     } else {
         return false;  // relative, or relative to a drive's current folder (C:x)
     }
-    // Something other than separators and dots must be left, or the path is the root again.
-    return below.find_first_not_of(u"\\. ") != Units::npos;
+    // Something other than separators (either kind), dots and blanks must be left, or the path
+    // is the root again.
+    return below.find_first_not_of(u"\\/. ") != Units::npos;
 }
 
 bool HasDotComponent(Units path) {

@@ -181,14 +181,21 @@ std::u16string Writer::line(Units body) const {
 
 std::u16string Writer::WriteAnnouncementTag() const { return line(u"<?xml version=\"1.0\"?>"); }
 
+int32_t Writer::movedIndent(int32_t step) const {
+    const int64_t moved = int64_t{indent_} + step;
+    if (moved < INT32_MIN || moved > INT32_MAX) raise(errOverflow);
+    return static_cast<int32_t>(moved);
+}
+
 std::u16string Writer::WriteOpenTag(Units tagName) {
+    const int32_t next = movedIndent(kIndentIncrement);
     std::u16string out = line(openTag(upperCase(tagName)));
-    indent_ += kIndentIncrement;
+    indent_ = next;
     return out;
 }
 
 std::u16string Writer::WriteCloseTag(Units tagName) {
-    indent_ -= kIndentIncrement;
+    indent_ = movedIndent(-kIndentIncrement);
     return line(closeTag(upperCase(tagName)));
 }
 

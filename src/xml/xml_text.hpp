@@ -50,7 +50,8 @@ std::optional<bool> toBoolean(Units text);
 
 // Produces the lines of a file being written, each ended by CR LF, and keeps the indent.
 // A negative indent raises error 5 when a line is made; the indent change of WriteCloseTag
-// stands even then.
+// stands even then. A change that would take the indent out of the Long range raises error 6
+// before any line is made, and the indent stays.
 class Writer {
 public:
     int32_t Indent() const { return indent_; }
@@ -65,6 +66,8 @@ public:
 
 private:
     std::u16string line(Units body) const;
+    // The indent after a change by step.
+    int32_t movedIndent(int32_t step) const;
     int32_t indent_ = 0;
 };
 

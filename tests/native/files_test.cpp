@@ -123,7 +123,8 @@ TEST(FileNames, NumberedStampedRandomAndDeletable) {
         {u"C:\\l\\a_04Dec2026.log", u"C:\\l\\a_04Dec2026.log"}, {u"C:\\04Dec2026\\a", u"C:\\04Dec2026\\a_04Dec2026"}});
     ROWS(NamesOneEntryBelowRoot, {{u"C:\\a", u"yes"}, {u"c:\\a\\b.txt", u"yes"}, {u"\\\\server\\share\\x", u"yes"},
         {u"C:\\.profile", u"yes"}, {u"C:\\" + repeat(256, u'a'), u"yes"}, {u"", u"no"}, {u"C:\\", u"no"},
-        {u"C:a", u"no"}, {u"\\a", u"no"}, {u"C:\\\\\\", u"no"}, {u"C:\\.", u"no"}, {u"C:\\..\\", u"no"},
+        {u"C:\\/", u"no"}, {u"\\\\server\\share\\/. ", u"no"}, {u"C:a", u"no"}, {u"\\a", u"no"},
+        {u"C:\\\\\\", u"no"}, {u"C:\\.", u"no"}, {u"C:\\..\\", u"no"},
         {u"C:\\*.*", u"no"}, {u"C:\\a\\b?", u"no"}, {u"\\\\server\\share", u"no"}, {u"\\\\server\\share\\", u"no"},
         {u"\\\\\\share\\x", u"no"}, {u"\\\\server\\\\x", u"no"}, {u"C:/a", u"no"},
         {u"C:\\" + repeat(257, u'a'), u"no"}});

@@ -114,6 +114,10 @@ TEST(XmlWriterAndElement, LinesIndentsPathsValuesAndChildren) {
                                             [&] { w.WriteProperty(u"x", u"1"); }, [&] { w.WriteAnnouncementTag(); }};
     for (const auto& write : writes)
         EXPECT_EQ((std::pair{raised(write).number, w.Indent()}), std::pair(5, -3));  // in this order
+    for (const int32_t edge : {INT32_MIN + 2, INT32_MAX - 2}) {  // the close or open tag's move leaves the Long range
+        w.SetIndent(edge);
+        EXPECT_EQ((std::pair{raised(writes[edge > 0]).number, w.Indent()}), std::pair(6, edge));
+    }
     w.SetIndent(0);
     EXPECT_EQ(raised(writes[2]).number, 0);
     // Elements made from a file level: text, path, GetProperty. Each part of a path must open inside
