@@ -8,6 +8,7 @@
 #include "support.hpp"
 
 #include <shlwapi.h>
+#include <tlhelp32.h>
 
 #include <filesystem>
 #include <set>
@@ -60,9 +61,10 @@ unique_variant array(VARTYPE element, std::vector<SAFEARRAYBOUND> bounds, bool a
                       bounds.size() > 1 ? bounds[1].lLbound + LONG(i / bounds[0].cElements) : 0};
         unique_variant item = text(std::wstring(1, L"3124"[i % 4])), typed;
         VariantChangeType(&typed, &item, 0, element);
-        SafeArrayPutElement(v.parray, at, element == VT_VARIANT ? static_cast<void*>(&typed)
-                                                 : element == VT_BSTR  ? static_cast<void*>(typed.bstrVal)
-                                                                       : static_cast<void*>(&typed.lVal));
+        SafeArrayPutElement(v.parray, at,
+                            element == VT_VARIANT ? static_cast<void*>(&typed)
+                            : element == VT_BSTR  ? static_cast<void*>(typed.bstrVal)
+                                                  : static_cast<void*>(&typed.lVal));
     }
     return v;
 }
@@ -72,7 +74,9 @@ unique_variant plausible(const Param& p, IDispatch* self) {
     if (p.vt & VT_ARRAY) return array(p.vt & VT_TYPEMASK, {{3, 0}});
     switch (p.vt) {
         case VT_BSTR:
-            return text(has(p.name, L"key") ? std::wstring(kBranch) + L"\\" + p.name : pathLike(p.name) ? p.name : L"lark");
+            return text(has(p.name, L"key") ? std::wstring(kBranch) + L"\\" + p.name
+                        : pathLike(p.name)  ? p.name
+                                            : L"lark");
         case VT_BOOL:
             return v.vt = VT_BOOL, v.boolVal = VARIANT_FALSE, std::move(v);
         case VT_VARIANT:
@@ -86,8 +90,8 @@ unique_variant plausible(const Param& p, IDispatch* self) {
         case VT_I8:
             return number(VT_I4, 0);  // the null address
     }
-    // Handles (hKey, hWnd, hDC, ...): the current user's key; no window; the screen.
-    const bool handle = p.name.size() > 1 && p.name[0] == L'h' && iswupper(p.name[1]);
+    // Handles (hKey, hWnd, hDC, Owner, ...): the current user's key; no window; the screen.
+    const bool handle = (p.name.size() > 1 && p.name[0] == L'h' && iswupper(p.name[1])) || has(p.name, L"owner");
     return number(VT_I4, p.name == L"hKey" ? LONG(0x80000001) : handle ? 0 : 1);
 }
 
@@ -97,8 +101,16 @@ struct Hostile {
 };
 const Hostile kHostile[] = {
     {L"Empty", [](VARTYPE) { return unique_variant(); }},
-    {L"Null", [](VARTYPE) { unique_variant v; return v.vt = VT_NULL, std::move(v); }},
-    {L"Nothing", [](VARTYPE) { unique_variant v; return v.vt = VT_DISPATCH, v.pdispVal = nullptr, std::move(v); }},
+    {L"Null",
+     [](VARTYPE) {
+         unique_variant v;
+         return v.vt = VT_NULL, std::move(v);
+     }},
+    {L"Nothing",
+     [](VARTYPE) {
+         unique_variant v;
+         return v.vt = VT_DISPATCH, v.pdispVal = nullptr, std::move(v);
+     }},
     {L"''", [](VARTYPE) { return text(L""); }},
     {L"String(100000, '\\')", [](VARTYPE) { return text(std::wstring(100000, L'\\')); }},
     {L"String(100000, 'x')", [](VARTYPE) { return text(std::wstring(100000, L'x')); }},
@@ -109,9 +121,18 @@ const Hostile kHostile[] = {
     {L"-2147483648", [](VARTYPE) { return number(VT_I4, -2147483648.0); }},
     {L"1E+300", [](VARTYPE) { return number(VT_R8, 1e300); }},
     {L"array()", [](VARTYPE e) { return array(e, {}, false); }},
-    {L"array(0 To 1, 0 To 1)", [](VARTYPE e) { return array(e, {{2, 0}, {2, 0}}); }},
-    {L"array(5 To 4)", [](VARTYPE e) { return array(e, {{0, 5}}); }},
-    {L"array(1 To 3)", [](VARTYPE e) { return array(e, {{3, 1}}); }},
+    {L"array(0 To 1, 0 To 1)",
+     [](VARTYPE e) {
+         return array(e, {{2, 0}, {2, 0}});
+     }},
+    {L"array(5 To 4)",
+     [](VARTYPE e) {
+         return array(e, {{0, 5}});
+     }},
+    {L"array(1 To 3)",
+     [](VARTYPE e) {
+         return array(e, {{3, 1}});
+     }},
 };
 
 // A parameter's type as a caller passes it: typedefs and enumerations resolved, a pointer taken
@@ -165,7 +186,9 @@ std::vector<Member> membersOf(ITypeInfo* dispatchInfo) {
         for (SHORT i = 0; i < fd->cParams; ++i) {
             const USHORT flags = fd->lprgelemdescParam[i].paramdesc.wParamFlags;
             if (flags & (PARAMFLAG_FRETVAL | PARAMFLAG_FLCID)) continue;
-            const bool value = i + 1U >= count;  // a put's value has no name of its own here
+            // A property's names are its get's: a put's value is named after the property.
+            const bool put = fd->invkind & (INVOKE_PROPERTYPUT | INVOKE_PROPERTYPUTREF);
+            const bool value = i + 1U >= count || (put && i == fd->cParams - 1);
             m.params.push_back(describe(info.get(), fd->lprgelemdescParam[i], value ? names[0] : names[i + 1]));
         }
         for (BSTR& n : names)
@@ -179,36 +202,43 @@ std::vector<Member> membersOf(ITypeInfo* dispatchInfo) {
 
 // --- The process around the calls ------------------------------------------------------------
 
-std::wstring current;  // the call under way, for the reports of a crash or a hang
+std::wstring current;  // the call under way
+// The same, for the reports of a crash or a hang, which must not allocate: the call may have
+// stopped holding the heap's lock.
+char currentCall[512];
 std::atomic<ULONGLONG> callStarted{0};  // 0 between calls
 
-void report(const std::wstring& line) {
-    const std::string out = std::string(line.begin(), line.end()) + "\n";
+void write(const char* text) {
     DWORD written = 0;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), out.data(), DWORD(out.size()), &written, nullptr);
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text, DWORD(strlen(text)), &written, nullptr);
 }
+void report(const std::wstring& line) { write((std::string(line.begin(), line.end()) + "\n").c_str()); }
 
 LONG WINAPI crashed(EXCEPTION_POINTERS* e) {
-    wchar_t code[16];
-    swprintf(code, 16, L"0x%08lX", e->ExceptionRecord->ExceptionCode);
-    report(L"FAILED: exception " + std::wstring(code) + L" in " + current);
+    char code[32];
+    snprintf(code, sizeof code, "FAILED: exception 0x%08lX in ", e->ExceptionRecord->ExceptionCode);
+    write(code), write(currentCall), write("\n");
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
-// Answers every dialog and message box the calls open, as a person who wants out would, and ends
-// the process when one call runs past its limit.
+// Answers every dialog and message box the calls open, as a person who wants out would; a second
+// thread ends the process when one call runs past its limit.
 class Watcher {
 public:
     Watcher()
-        : thread_([this] {
-              for (; !stop_; Sleep(50)) {
+        : closer_([this] {
+              for (; !stop_; Sleep(10))
                   EnumWindows(&Watcher::close, 0);
+          }),
+          watchdog_([this] {
+              for (; !stop_; Sleep(100)) {
                   const ULONGLONG started = callStarted;
                   if (started && GetTickCount64() > started + kCallLimitMs)
-                      report(L"FAILED: no answer within a minute from " + current), TerminateProcess(GetCurrentProcess(), 2);
+                      write("FAILED: no answer within a minute from "), write(currentCall), write("\n"),
+                          TerminateProcess(GetCurrentProcess(), 2);
               }
           }) {}
-    ~Watcher() { stop_ = true, thread_.join(); }
+    ~Watcher() { stop_ = true, closer_.join(), watchdog_.join(); }
 
 private:
     static BOOL CALLBACK close(HWND window, LPARAM) {
@@ -222,8 +252,20 @@ private:
         return TRUE;
     }
     std::atomic<bool> stop_{false};
-    std::thread thread_;
+    std::thread closer_, watchdog_;
 };
+
+// Waits for the processes that the calls started (the registry editor, say), which may still be
+// writing to the registry and the folder that the sweep is about to remove.
+void waitForChildren() {
+    com::unique_hfile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));  // fails as -1
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (bool more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry))
+        if (entry.th32ParentProcessID == GetCurrentProcessId())
+            if (com::unique_handle child(OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID)); child)
+                WaitForSingleObject(child.get(), 30000);
+}
 
 // The subkeys at a root that the sweep did not find there are removed when it ends.
 class RootKeys {
@@ -238,7 +280,8 @@ private:
     std::set<std::wstring> names() const {
         std::set<std::wstring> out;
         wchar_t name[256];
-        for (DWORD i = 0, size = 256; RegEnumKeyExW(root_, i, name, &size, 0, 0, 0, 0) == ERROR_SUCCESS; ++i, size = 256)
+        for (DWORD i = 0, size = 256; RegEnumKeyExW(root_, i, name, &size, 0, 0, 0, 0) == ERROR_SUCCESS;
+             ++i, size = 256)
             out.insert(name);
         return out;
     }
@@ -276,9 +319,9 @@ std::wstring call(IDispatch* object, const Member& m, std::vector<unique_variant
     const HRESULT scode = error.scode ? error.scode : 0x800A0000 | error.wCode;
     wchar_t code[64];
     swprintf(code, 64, L"error %ld ", HRESULT_FACILITY(scode) == FACILITY_CONTROL ? HRESULT_CODE(scode) : long(scode));
-    outcome = SUCCEEDED(hr)                ? show(result)
-              : hr == DISP_E_EXCEPTION     ? code + str(source.get()) + L" '" + str(description.get()) + L"'"
-                                           : L"HRESULT " + std::to_wstring(hr);
+    outcome = SUCCEEDED(hr)            ? show(result)
+              : hr == DISP_E_EXCEPTION ? code + str(source.get()) + L" '" + str(description.get()) + L"'"
+                                       : L"HRESULT " + std::to_wstring(hr);
     if (SUCCEEDED(hr)) return L"";
     if (hr == DISP_E_EXCEPTION)
         return HRESULT_FACILITY(scode) == FACILITY_CONTROL && source ? L"" : L"not an automation error: " + outcome;
@@ -331,6 +374,7 @@ int sweep(const std::wstring& className, bool verbose) {
                 if (target.vt == VT_I8 && value.vt == VT_I4 && value.lVal) continue;  // an address
                 current += L" with " + target.name + L" = " + hostile.name;
             }
+            snprintf(currentCall, sizeof currentCall, "%ls", current.c_str());
             std::wstring outcome;
             const std::wstring wrong = call(object.get(), m, values, outcome);
             ++calls;
@@ -350,7 +394,8 @@ int main(int argc, char** argv) {
     if (argc < 2) return report(L"usage: hostile_sweep CLASS [RESULTS.xml] [-v]"), 2;
     SetUnhandledExceptionFilter(crashed);
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
-    const std::wstring folder = temporaryFolder() + L"lark sweep " + std::to_wstring(GetCurrentProcessId());
+    const std::wstring temporary = temporaryFolder(),
+                       folder = temporary + L"lark sweep " + std::to_wstring(GetCurrentProcessId());
     std::filesystem::create_directory(folder);
     SetCurrentDirectoryW(folder.c_str());
     SetEnvironmentVariableW(L"TMP", folder.c_str()), SetEnvironmentVariableW(L"TEMP", folder.c_str());
@@ -361,12 +406,15 @@ int main(int argc, char** argv) {
         RootKeys user(HKEY_CURRENT_USER), classes(HKEY_CLASSES_ROOT);
         Watcher watcher;
         status = sweep(widen(argv[1]), argc > 3 && !strcmp(argv[3], "-v"));
+        waitForChildren();
         RegDeleteTreeW(HKEY_CURRENT_USER, kBranch), RegDeleteKeyW(HKEY_CURRENT_USER, kBranch);
     }
     CoUninitialize();
-    SetCurrentDirectoryW(temporaryFolder().c_str());
+    SetCurrentDirectoryW(temporary.c_str());
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
-    if (argc > 2) writeBytes(widen(argv[2]), R"(<testsuites tests="1" failures=")" + std::to_string(status) + R"(" errors="0"/>)");
+    if (argc > 2)
+        writeBytes(widen(argv[2]),
+                   R"(<testsuites tests="1" failures=")" + std::to_string(status) + R"(" errors="0"/>)");
     return status;
 }
