@@ -255,16 +255,21 @@ private:
     std::thread closer_, watchdog_;
 };
 
-// Waits for the processes that the calls started (the registry editor, say), which may still be
-// writing to the registry and the folder that the sweep is about to remove.
-void waitForChildren() {
+// Waits a while for the processes that the calls started (the registry editor, say), which may
+// still be writing to the registry and the folder that the sweep is about to remove; ends those
+// that stay (help viewers wait for more requests).
+void endChildren() {
     com::unique_hfile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));  // fails as -1
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
-    for (bool more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry))
-        if (entry.th32ParentProcessID == GetCurrentProcessId())
-            if (com::unique_handle child(OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID)); child)
-                WaitForSingleObject(child.get(), 30000);
+    const ULONGLONG deadline = GetTickCount64() + 10000;
+    for (bool more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
+        com::unique_handle child(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, entry.th32ProcessID));
+        if (entry.th32ParentProcessID != GetCurrentProcessId() || !child) continue;
+        const ULONGLONG now = GetTickCount64();
+        if (WaitForSingleObject(child.get(), DWORD(now < deadline ? deadline - now : 0)) == WAIT_TIMEOUT)
+            TerminateProcess(child.get(), 1);
+    }
 }
 
 // The subkeys at a root that the sweep did not find there are removed when it ends.
@@ -406,7 +411,7 @@ int main(int argc, char** argv) {
         RootKeys user(HKEY_CURRENT_USER), classes(HKEY_CLASSES_ROOT);
         Watcher watcher;
         status = sweep(widen(argv[1]), argc > 3 && !strcmp(argv[3], "-v"));
-        waitForChildren();
+        endChildren();
         RegDeleteTreeW(HKEY_CURRENT_USER, kBranch), RegDeleteKeyW(HKEY_CURRENT_USER, kBranch);
     }
     CoUninitialize();
