@@ -10,145 +10,81 @@
 #include <shlwapi.h>
 #include <tlhelp32.h>
 
-#include <filesystem>
 #include <set>
 
 namespace lark::test {
 namespace {
 
-// Members left out because no argument makes them safe to call: none so far. (Parameters that
-// carry memory addresses, the pointer-sized integers, get only the null address among the
-// numbers: the caller guarantees that any other address is valid.)
-const std::set<std::wstring> kNotSwept = {};
+// No member is left out. Parameters that carry memory addresses (the pointer-sized integers) get
+// only the null address among the numbers: the caller guarantees that any other one is valid.
 
-constexpr DWORD kCallLimitMs = 60000;  // a call that takes longer is a hang
-const wchar_t kBranch[] = L"Software\\LarkSweep";
+constexpr ULONGLONG kCallLimitMs = 60000;  // a call that takes longer is a hang
 
 struct Param {
-    std::wstring name;
+    std::string name;
     VARTYPE vt = VT_EMPTY;  // VT_ARRAY | element for arrays; VT_RECORD, VT_DISPATCH for records, objects
     bool byRef = false;
     ComPtr<IRecordInfo> record;
 };
 
-bool has(const std::wstring& name, const wchar_t* part) { return StrStrIW(name.c_str(), part) != nullptr; }
-bool pathLike(const std::wstring& n) {
-    for (const wchar_t* part : {L"path", L"file", L"folder", L"dir", L"ini", L"spec"})
-        if (has(n, part)) return true;
-    return false;
+bool has(const std::string& name, const char* part) { return StrStrIA(name.c_str(), part) != nullptr; }
+
+// The hostile values as the case runner reads them, %T standing for the type of the arrays.
+// clang-format off
+const char* const kHostile[] = {"Empty", "Null", "Nothing", "''", "String(100000, '\\')", "String(100000, 'x')",
+    "'lark' & vbNullChar & 'sweep'", "-1", "0", "2147483647", "-2147483648", "CDbl('1E+300')", "%T()",
+    "%T(0 To 1, 0 To 1)['3'|'1'|'2'|'4']", "%T(5 To 4)[]", "%T(1 To 3)['3'|'1'|'2']"};
+// clang-format on
+
+std::string arrayType(VARTYPE element) {
+    return element == VT_BSTR ? "String" : element == VT_I4 ? "Long" : element == VT_I2 ? "Integer" : "Variant";
 }
 
-unique_variant text(const std::wstring& s) {
-    unique_variant v;
-    v.vt = VT_BSTR, v.bstrVal = SysAllocStringLen(s.data(), UINT(s.size()));
-    return v;
-}
-unique_variant number(VARTYPE vt, double value) {
-    unique_variant v, out;
-    v.vt = VT_R8, v.dblVal = value;
-    if (vt == VT_R8 || FAILED(VariantChangeType(&out, &v, 0, vt))) return v;
-    return out;
-}
-// An array of the element type with these bounds, holding "3", "1", "2", ... converted.
-unique_variant array(VARTYPE element, std::vector<SAFEARRAYBOUND> bounds, bool allocated = true) {
-    unique_variant v;
-    v.vt = VT_ARRAY | element;
-    if (!allocated) return v;
-    v.parray = SafeArrayCreate(element, UINT(bounds.size()), bounds.data());
-    const ULONG count = bounds[0].cElements * (bounds.size() > 1 ? bounds[1].cElements : 1);
-    for (ULONG i = 0; i < count; ++i) {
-        LONG at[2] = {bounds[0].lLbound + LONG(i % bounds[0].cElements),
-                      bounds.size() > 1 ? bounds[1].lLbound + LONG(i / bounds[0].cElements) : 0};
-        unique_variant item = text(std::wstring(1, L"3124"[i % 4])), typed;
-        VariantChangeType(&typed, &item, 0, element);
-        SafeArrayPutElement(v.parray, at,
-                            element == VT_VARIANT ? static_cast<void*>(&typed)
-                            : element == VT_BSTR  ? static_cast<void*>(typed.bstrVal)
-                                                  : static_cast<void*>(&typed.lVal));
-    }
-    return v;
+std::string hostile(std::string value, const Param& p) {
+    if (const size_t at = value.find("%T"); at != std::string::npos)
+        value.replace(at, 2, arrayType(p.vt & VT_ARRAY ? p.vt & VT_TYPEMASK : VT_VARIANT));
+    return (p.byRef ? "@" : "") + value;
 }
 
-unique_variant plausible(const Param& p, IDispatch* self) {
-    unique_variant v;
-    if (p.vt & VT_ARRAY) return array(p.vt & VT_TYPEMASK, {{3, 0}});
-    switch (p.vt) {
-        case VT_BSTR:
-            return text(has(p.name, L"key") ? std::wstring(kBranch) + L"\\" + p.name
-                        : pathLike(p.name)  ? p.name
-                                            : L"lark");
-        case VT_BOOL:
-            return v.vt = VT_BOOL, v.boolVal = VARIANT_FALSE, std::move(v);
-        case VT_VARIANT:
-            return has(p.name, L"arr") ? array(VT_VARIANT, {{3, 0}}) : text(L"lark");
-        case VT_DISPATCH:
-        case VT_UNKNOWN:
-            return self->AddRef(), v.vt = VT_DISPATCH, v.pdispVal = self, std::move(v);
-        case VT_RECORD:
-            v.vt = VT_RECORD, v.pvRecord = p.record->RecordCreate(), v.pRecInfo = p.record.get();
-            return p.record->AddRef(), std::move(v);
-        case VT_I8:
-            return number(VT_I4, 0);  // the null address
-    }
-    // Handles (hKey, hWnd, hDC, Owner, ...): the current user's key; no window; the screen.
-    const bool handle = (p.name.size() > 1 && p.name[0] == L'h' && iswupper(p.name[1])) || has(p.name, L"owner");
-    return number(VT_I4, p.name == L"hKey" ? LONG(0x80000001) : handle ? 0 : 1);
+// A plausible value for the parameter, by its type and name; objects are the swept object itself
+// (a variable named after its class), records a variable named after the parameter. Handles
+// (hKey, hWnd, hDC, Owner, ...) are the current user's key, no window, the screen.
+std::string plausible(const Param& p, const std::string& self, const std::string& branch) {
+    const bool handle = (p.name.size() > 1 && p.name[0] == 'h' && isupper(p.name[1])) || has(p.name, "owner");
+    const bool path = has(p.name, "path") || has(p.name, "file") || has(p.name, "folder") || has(p.name, "dir") ||
+                      has(p.name, "ini") || has(p.name, "spec");
+    const std::string ref = p.byRef ? "@" : "";
+    if (p.vt & VT_ARRAY) return ref + arrayType(p.vt & VT_TYPEMASK) + "(0 To 2)['3'|'1'|'2']";
+    if (p.vt == VT_BSTR)
+        return ref + "'" + (has(p.name, "key") ? branch + "\\" + p.name : path ? p.name : "lark") + "'";
+    if (p.vt == VT_BOOL) return ref + "False";
+    if (p.vt == VT_VARIANT) return ref + (has(p.name, "arr") ? "Array('3', '1', '2')" : "'lark'");
+    if (p.vt == VT_DISPATCH || p.vt == VT_UNKNOWN) return ref + self;
+    if (p.vt == VT_RECORD) return "@" + p.name;
+    if (p.vt == VT_I8) return ref + "0";  // the null address
+    return ref + (p.name == "hKey" ? "&H80000001" : handle ? "0" : "1");
 }
 
-struct Hostile {
-    const wchar_t* name;
-    std::function<unique_variant(VARTYPE element)> make;
-};
-const Hostile kHostile[] = {
-    {L"Empty", [](VARTYPE) { return unique_variant(); }},
-    {L"Null",
-     [](VARTYPE) {
-         unique_variant v;
-         return v.vt = VT_NULL, std::move(v);
-     }},
-    {L"Nothing",
-     [](VARTYPE) {
-         unique_variant v;
-         return v.vt = VT_DISPATCH, v.pdispVal = nullptr, std::move(v);
-     }},
-    {L"''", [](VARTYPE) { return text(L""); }},
-    {L"String(100000, '\\')", [](VARTYPE) { return text(std::wstring(100000, L'\\')); }},
-    {L"String(100000, 'x')", [](VARTYPE) { return text(std::wstring(100000, L'x')); }},
-    {L"'lark' & vbNullChar & 'sweep'", [](VARTYPE) { return text(std::wstring(L"lark\0sweep", 10)); }},
-    {L"-1", [](VARTYPE) { return number(VT_I4, -1); }},
-    {L"0", [](VARTYPE) { return number(VT_I4, 0); }},
-    {L"2147483647", [](VARTYPE) { return number(VT_I4, 2147483647.0); }},
-    {L"-2147483648", [](VARTYPE) { return number(VT_I4, -2147483648.0); }},
-    {L"1E+300", [](VARTYPE) { return number(VT_R8, 1e300); }},
-    {L"array()", [](VARTYPE e) { return array(e, {}, false); }},
-    {L"array(0 To 1, 0 To 1)",
-     [](VARTYPE e) {
-         return array(e, {{2, 0}, {2, 0}});
-     }},
-    {L"array(5 To 4)",
-     [](VARTYPE e) {
-         return array(e, {{0, 5}});
-     }},
-    {L"array(1 To 3)",
-     [](VARTYPE e) {
-         return array(e, {{3, 1}});
-     }},
-};
+std::string narrow(BSTR text) {
+    const std::wstring wide = str(text);
+    return std::string(wide.begin(), wide.end());
+}
 
 // A parameter's type as a caller passes it: typedefs and enumerations resolved, a pointer taken
 // as by reference (an interface is a pointer itself).
 Param describe(ITypeInfo* info, const ELEMDESC& element, BSTR name) {
-    Param p{str(name), VT_EMPTY, false, {}};
+    Param p{narrow(name), VT_EMPTY, false, {}};
     const TYPEDESC* t = &element.tdesc;
     int pointers = 0;
     for (; t->vt == VT_PTR; t = t->lptdesc)
         ++pointers;
     p.vt = t->vt == VT_SAFEARRAY ? VT_ARRAY | t->lptdesc->vt : t->vt;
-    std::vector<ComPtr<ITypeInfo>> seen{info};  // keep each alias's type description alive
+    // Each alias's description stays alive until its type description has been read.
+    std::vector<std::pair<ComPtr<ITypeInfo>, TYPEATTR*>> seen{{info, nullptr}};
     while (p.vt == VT_USERDEFINED) {
         ComPtr<ITypeInfo> ref;
         TYPEATTR* a = nullptr;
-        if (FAILED(seen.back()->GetRefTypeInfo(t->hreftype, ref.put())) || FAILED(ref->GetTypeAttr(&a))) break;
+        if (FAILED(seen.back().first->GetRefTypeInfo(t->hreftype, ref.put())) || FAILED(ref->GetTypeAttr(&a))) break;
         p.vt = a->typekind == TKIND_ENUM     ? VARTYPE(VT_I4)
                : a->typekind == TKIND_RECORD ? VARTYPE(VT_RECORD)
                : a->typekind == TKIND_ALIAS  ? a->tdescAlias.vt
@@ -156,15 +92,16 @@ Param describe(ITypeInfo* info, const ELEMDESC& element, BSTR name) {
         if (a->typekind == TKIND_ALIAS) t = &a->tdescAlias;
         if (p.vt == VT_RECORD) GetRecordInfoFromTypeInfo(ref.get(), p.record.put());
         if (p.vt == VT_DISPATCH) --pointers;
-        seen.push_back(ref);
+        seen.emplace_back(ref, a);
     }
+    for (auto& [described, attributes] : seen)
+        if (attributes) described->ReleaseTypeAttr(attributes);
     p.byRef = pointers > 0;
     return p;
 }
 
 struct Member {
-    std::wstring name;
-    DISPID id;
+    std::string name;
     WORD flags;  // DISPATCH_METHOD, _PROPERTYGET, _PROPERTYPUT or _PROPERTYPUTREF
     std::vector<Param> params;
 };
@@ -182,7 +119,7 @@ std::vector<Member> membersOf(ITypeInfo* dispatchInfo) {
         BSTR names[64] = {};
         UINT count = 0;
         info->GetNames(fd->memid, names, 64, &count);
-        Member m{str(names[0]), fd->memid, WORD(fd->invkind), {}};
+        Member m{narrow(names[0]), WORD(fd->invkind), {}};
         for (SHORT i = 0; i < fd->cParams; ++i) {
             const USHORT flags = fd->lprgelemdescParam[i].paramdesc.wParamFlags;
             if (flags & (PARAMFLAG_FRETVAL | PARAMFLAG_FLCID)) continue;
@@ -193,7 +130,7 @@ std::vector<Member> membersOf(ITypeInfo* dispatchInfo) {
         }
         for (BSTR& n : names)
             SysFreeString(n);
-        if (!kNotSwept.count(m.name)) members.push_back(std::move(m));
+        members.push_back(std::move(m));
         info->ReleaseFuncDesc(fd);
     }
     info->ReleaseTypeAttr(attr);
@@ -202,9 +139,8 @@ std::vector<Member> membersOf(ITypeInfo* dispatchInfo) {
 
 // --- The process around the calls ------------------------------------------------------------
 
-std::wstring current;  // the call under way
-// The same, for the reports of a crash or a hang, which must not allocate: the call may have
-// stopped holding the heap's lock.
+// The call under way, for the reports of a crash or a hang, which must not allocate: the call may
+// have stopped holding the heap's lock.
 char currentCall[512];
 std::atomic<ULONGLONG> callStarted{0};  // 0 between calls
 
@@ -296,60 +232,32 @@ private:
 
 // --- The calls -------------------------------------------------------------------------------
 
-// "" for a call that returned or raised an automation error; otherwise what went wrong.
-std::wstring call(IDispatch* object, const Member& m, std::vector<unique_variant>& values, std::wstring& outcome) {
-    std::vector<VARIANT> args(values.size());
-    for (size_t i = 0; i < values.size(); ++i) {  // last to first
-        VARIANT& a = args[values.size() - 1 - i];
-        if (m.params[i].byRef)
-            a.vt = VT_BYREF | VT_VARIANT, a.pvarVal = &values[i];
-        else
-            a = values[i];
-    }
-    DISPID put = DISPID_PROPERTYPUT;
-    const bool puts = m.flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF);
-    DISPPARAMS params{args.data(), puts ? &put : nullptr, UINT(args.size()), puts ? 1U : 0U};
-    unique_variant result;
-    EXCEPINFO error{};
-    HRESULT hr = E_UNEXPECTED;
-    callStarted = GetTickCount64();
-    try {
-        hr = object->Invoke(m.id, IID_NULL, 0, m.flags, &params, puts ? nullptr : &result, &error, nullptr);
-    } catch (...) {
-        return callStarted = 0, outcome = L"a C++ exception", outcome;
-    }
-    callStarted = 0;
-    if (hr == DISP_E_EXCEPTION && error.pfnDeferredFillIn) error.pfnDeferredFillIn(&error);
-    const unique_bstr source(error.bstrSource), description(error.bstrDescription), help(error.bstrHelpFile);
-    const HRESULT scode = error.scode ? error.scode : 0x800A0000 | error.wCode;
-    wchar_t code[64];
-    swprintf(code, 64, L"error %ld ", HRESULT_FACILITY(scode) == FACILITY_CONTROL ? HRESULT_CODE(scode) : long(scode));
-    outcome = SUCCEEDED(hr)            ? show(result)
-              : hr == DISP_E_EXCEPTION ? code + str(source.get()) + L" '" + str(description.get()) + L"'"
-                                       : L"HRESULT " + std::to_wstring(hr);
-    if (SUCCEEDED(hr)) return L"";
-    if (hr == DISP_E_EXCEPTION)
-        return HRESULT_FACILITY(scode) == FACILITY_CONTROL && source ? L"" : L"not an automation error: " + outcome;
-    for (HRESULT argumentError : {DISP_E_TYPEMISMATCH, DISP_E_BADVARTYPE, DISP_E_OVERFLOW, DISP_E_PARAMNOTOPTIONAL,
-                                  DISP_E_BADPARAMCOUNT, DISP_E_PARAMNOTFOUND})
-        if (hr == argumentError) return L"";
-    return L"unexpected " + outcome;
+// Whether a call answered or raised an automation error ("error N ...") or an argument error of
+// the dispatch call, as the case runner shows them, rather than failing in any other way.
+bool answered(const std::wstring& outcome) {
+    for (const wchar_t* refused : {L"E_", L"hr ", L"bad case", L"DISP_E_"})
+        if (outcome.rfind(refused, 0) == 0) {
+            for (const wchar_t* argumentError : {L"DISP_E_TYPEMISMATCH", L"DISP_E_BADVARTYPE", L"DISP_E_OVERFLOW",
+                                                 L"DISP_E_PARAMNOTOPTIONAL", L"DISP_E_BADPARAMCOUNT"})
+                if (outcome.rfind(argumentError, 0) == 0) return true;
+            return false;
+        }
+    return outcome.find(L" is not an object") == std::wstring::npos;
 }
 
-int sweep(const std::wstring& className, bool verbose) {
+int sweep(const std::string& className, const std::string& branch, bool verbose) {
     ComPtr<ITypeLib> library;
     ComPtr<ITypeInfo> coclass, dispatch;
     if (FAILED(LoadRegTypeLib(LIBID_LARKLIB8, 1, 0, 1033, library.put()))) return report(L"FAILED: no type library"), 1;
     MEMBERID id = 0;
     USHORT found = 1;
-    std::wstring name = className;
+    std::wstring name = widen(className);
     TYPEATTR* attr = nullptr;
     library->FindName(name.data(), 0, coclass.put(), &id, &found);
-    if (!found || FAILED(coclass->GetTypeAttr(&attr)) || attr->typekind != TKIND_COCLASS ||
-        !(attr->wTypeFlags & TYPEFLAG_FCANCREATE))
-        return report(L"FAILED: " + className + L" is no creatable class"), 1;
-    const CLSID clsid = attr->guid;
+    if (!found || FAILED(coclass->GetTypeAttr(&attr))) return report(L"FAILED: no class " + name), 1;
+    const bool creatable = attr->typekind == TKIND_COCLASS && (attr->wTypeFlags & TYPEFLAG_FCANCREATE);
     coclass->ReleaseTypeAttr(attr);
+    if (!creatable) return report(L"FAILED: " + name + L" is no creatable class"), 1;
     for (UINT i = 0, flags = 0; !dispatch && SUCCEEDED(coclass->GetImplTypeFlags(i, reinterpret_cast<INT*>(&flags)));
          ++i) {
         HREFTYPE ref = 0;
@@ -359,35 +267,41 @@ int sweep(const std::wstring& className, bool verbose) {
     }
     long calls = 0, failures = 0;
     for (const Member& m : membersOf(dispatch.get())) {
-        ComPtr<IDispatch> object;
-        if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                                    reinterpret_cast<void**>(object.put()))))
-            return report(L"FAILED: " + className + L" cannot be created"), 1;
+        Cases c;  // a new object for each member
+        if (!c.object(className)) return report(L"FAILED: " + name + L" cannot be created"), 1;
+        for (const Param& p : m.params) {
+            if (p.vt != VT_RECORD) continue;
+            VARIANT& record = c.value(p.name);
+            record.vt = VT_RECORD, record.pvRecord = p.record->RecordCreate(), record.pRecInfo = p.record.get();
+            p.record->AddRef();
+        }
         // The first call takes only plausible values; then each parameter in turn takes each
         // hostile one.
         const size_t hostiles = std::size(kHostile);
         for (size_t k = 0; k <= m.params.size() * hostiles; ++k) {
-            std::vector<unique_variant> values;
-            for (const Param& param : m.params)
-                values.push_back(plausible(param, object.get()));
-            current = className + L"." + m.name;
+            std::vector<std::string> values;
+            for (const Param& p : m.params)
+                values.push_back(plausible(p, className, branch));
             if (k) {
                 const Param& target = m.params[(k - 1) / hostiles];
-                const Hostile& hostile = kHostile[(k - 1) % hostiles];
-                unique_variant& value = values[(k - 1) / hostiles];
-                value = hostile.make(target.vt & VT_ARRAY ? target.vt & VT_TYPEMASK : VT_VARIANT);
-                if (target.vt == VT_I8 && value.vt == VT_I4 && value.lVal) continue;  // an address
-                current += L" with " + target.name + L" = " + hostile.name;
+                const std::string value = kHostile[(k - 1) % hostiles];
+                if (target.vt == VT_I8 && value != "0" && isdigit(value.back())) continue;  // an address
+                values[(k - 1) / hostiles] = hostile(value, target);
             }
-            snprintf(currentCall, sizeof currentCall, "%ls", current.c_str());
-            std::wstring outcome;
-            const std::wstring wrong = call(object.get(), m, values, outcome);
+            const bool put = m.flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF);
+            std::string line = className + "." + m.name + (put ? " =" : "");
+            for (size_t i = 0; i < values.size(); ++i)
+                line += (i ? ", " : " ") + values[i];
+            snprintf(currentCall, sizeof currentCall, "%s", line.c_str());
+            callStarted = GetTickCount64();
+            const std::wstring outcome = c.outcome(line);
+            callStarted = 0;
             ++calls;
-            if (!wrong.empty()) ++failures, report(L"FAILED: " + current + L": " + wrong);
-            if (verbose) report(current + L" => " + outcome.substr(0, 200));
+            if (!answered(outcome)) ++failures, report(L"FAILED: " + widen(line) + L" => " + outcome);
+            if (verbose) report(widen(line) + L" => " + outcome.substr(0, 200));
         }
     }
-    report(className + L": " + std::to_wstring(calls) + L" calls, " + std::to_wstring(failures) + L" failed");
+    report(name + L": " + std::to_wstring(calls) + L" calls, " + std::to_wstring(failures) + L" failed");
     return failures ? 1 : 0;
 }
 
@@ -399,25 +313,24 @@ int main(int argc, char** argv) {
     if (argc < 2) return report(L"usage: hostile_sweep CLASS [RESULTS.xml] [-v]"), 2;
     SetUnhandledExceptionFilter(crashed);
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
-    const std::wstring temporary = temporaryFolder(),
-                       folder = temporary + L"lark sweep " + std::to_wstring(GetCurrentProcessId());
-    std::filesystem::create_directory(folder);
-    SetCurrentDirectoryW(folder.c_str());
-    SetEnvironmentVariableW(L"TMP", folder.c_str()), SetEnvironmentVariableW(L"TEMP", folder.c_str());
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const std::wstring temporary = temporaryFolder();
     int status = 0;
     {
-        RegDeleteTreeW(HKEY_CURRENT_USER, kBranch);
-        RootKeys user(HKEY_CURRENT_USER), classes(HKEY_CLASSES_ROOT);
-        Watcher watcher;
-        status = sweep(widen(argv[1]), argc > 3 && !strcmp(argv[3], "-v"));
-        endChildren();
-        RegDeleteTreeW(HKEY_CURRENT_USER, kBranch), RegDeleteKeyW(HKEY_CURRENT_USER, kBranch);
+        Sandbox folder;  // the current and the temporary folder of the calls
+        SetCurrentDirectoryW(folder.root().c_str());
+        SetEnvironmentVariableW(L"TMP", folder.root().c_str()), SetEnvironmentVariableW(L"TEMP", folder.root().c_str());
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        {
+            RegistryBranch branch(L"Sweep");
+            RootKeys user(HKEY_CURRENT_USER), classes(HKEY_CLASSES_ROOT);
+            Watcher watcher;
+            status = sweep(argv[1], std::string(branch.path().begin(), branch.path().end()),
+                           argc > 3 && !strcmp(argv[3], "-v"));
+            endChildren();
+        }
+        CoUninitialize();
+        SetCurrentDirectoryW(temporary.c_str());
     }
-    CoUninitialize();
-    SetCurrentDirectoryW(temporary.c_str());
-    std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
     if (argc > 2)
         writeBytes(widen(argv[2]),
                    R"(<testsuites tests="1" failures=")" + std::to_string(status) + R"(" errors="0"/>)");
