@@ -42,8 +42,7 @@ list(APPEND LARK_REGISTRY_TEST_SOURCES ${LARK_SYSINFO_SOURCES}
     ${PROJECT_SOURCE_DIR}/src/text/strings.cpp)
 
 # The case runner and the fixtures, compiled once and linked into every program.
-add_library(lark_test_support OBJECT ${PROJECT_SOURCE_DIR}/tests/win/main.cpp ${PROJECT_SOURCE_DIR}/tests/win/support.cpp
-            ${PROJECT_SOURCE_DIR}/tests/win/leaks.cpp
+add_library(lark_test_support OBJECT ${PROJECT_SOURCE_DIR}/tests/win/support.cpp ${PROJECT_SOURCE_DIR}/tests/win/leaks.cpp
             ${LARK_GEN}/LARKLIB8_i.c)
 add_dependencies(lark_test_support lark_idl)
 target_include_directories(lark_test_support PUBLIC ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests/win ${LARK_GEN})
@@ -54,7 +53,7 @@ target_link_libraries(lark_test_support PUBLIC GTest::gtest ole32 oleaut32 uuid 
 file(GLOB LARK_WIN_TEST_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/win/*_test.cpp)
 foreach(source ${LARK_WIN_TEST_SOURCES})
     get_filename_component(name ${source} NAME_WE)
-    add_executable(${name} ${source})
+    add_executable(${name} ${source} ${PROJECT_SOURCE_DIR}/tests/win/main.cpp)
     add_dependencies(${name} LARKLIB8)
     target_link_options(${name} PRIVATE -static-libgcc -static-libstdc++ -static)
     target_link_libraries(${name} PRIVATE lark_test_support)
@@ -71,6 +70,25 @@ foreach(source ${LARK_WIN_TEST_SOURCES})
     endif()
     add_test(NAME ${name} COMMAND ${name} --gtest_output=xml:C:\\larklib\\results\\${name}.xml)
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300)
+endforeach()
+
+# The hostile-input sweep: one process for each class that the type library lets clients create,
+# with a time limit. The classes are read from the IDL, so a class is swept once it is declared.
+add_executable(hostile_sweep ${PROJECT_SOURCE_DIR}/tests/win/hostile_sweep.cpp)
+add_dependencies(hostile_sweep LARKLIB8)
+target_link_options(hostile_sweep PRIVATE -static-libgcc -static-libstdc++ -static)
+target_link_libraries(hostile_sweep PRIVATE lark_test_support shlwapi user32)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${LARK_IDL})
+file(READ ${LARK_IDL} LARK_IDL_TEXT)
+string(REGEX MATCHALL "\\[[^]]*\\][ \t\r\n]*coclass[ \t]+[A-Za-z0-9_]+" LARK_COCLASSES "${LARK_IDL_TEXT}")
+foreach(coclass ${LARK_COCLASSES})
+    if(NOT coclass MATCHES "noncreatable")
+        string(REGEX REPLACE ".*coclass[ \t]+" "" class "${coclass}")
+        add_test(NAME sweep_${class} COMMAND hostile_sweep ${class} C:\\larklib\\results\\sweep_${class}.xml)
+        # The closing line counts: a process that vanished mid-way may still have exited with 0.
+        set_tests_properties(sweep_${class} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300
+                             PASS_REGULAR_EXPRESSION "${class}: [0-9]+ calls, 0 failed")
+    endif()
 endforeach()
 
 file(GLOB LARK_SCRIPTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/scripts/*.vbs ${PROJECT_SOURCE_DIR}/tests/scripts/*.js)

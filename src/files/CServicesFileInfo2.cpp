@@ -59,6 +59,15 @@ com::unique_hfile openForWriting(Units path, DWORD disposition) {
                                          FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
+// The private-profile calls make a file name without a folder into a path in the Windows folder,
+// in a buffer of MAX_PATH characters that a longer name overruns. A path that does not fit names
+// no file they can read.
+void checkProfilePath(Units iniFile) {
+    size_t length = iniFile.size();
+    if (iniFile.find_first_of(u"\\/") == Units::npos) length += GetWindowsDirectoryW(nullptr, 0);  // and a separator
+    if (length >= MAX_PATH) raise(errBadFileName);
+}
+
 }  // namespace
 
 std::u16string FileInfo::GetDisplayName(Units filePath) { return shellName(filePath, SHGFI_DISPLAYNAME, false); }
@@ -72,6 +81,7 @@ std::u16string FileInfo::GetItemFromINIFile(std::optional<Units> section, std::o
         return text ? std::optional(convert(*text)) : std::nullopt;
     };
     const auto pointer = [](const auto& text) { return text ? text->c_str() : nullptr; };
+    checkProfilePath(iniFile);
     if (sysinfo::sharedDeploy().IsUnicodeSystem()) {
         const auto wide = [](const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); };
         const auto own = [](Units text) { return std::u16string(text); };

@@ -26,8 +26,20 @@ BSTR* variable(BSTR* s) {
     return s;
 }
 
-// Handles travel as Long and are sign-extended back.
-HDC deviceContext(LONG hDC) { return reinterpret_cast<HDC>(static_cast<INT_PTR>(hDC)); }
+// Handles travel as Long and are sign-extended back. 0 asks for the screen; any other value must
+// be a device context: the compaction measures text with whatever it is given, and with no device
+// context it works on measurements it never got (and may never end).
+HDC deviceContext(LONG hDC, std::u16string_view member) {
+    const HDC dc = reinterpret_cast<HDC>(static_cast<INT_PTR>(hDC));
+    switch (dc ? GetObjectType(dc) : OBJ_DC) {
+        case OBJ_DC:
+        case OBJ_MEMDC:
+        case OBJ_METADC:
+        case OBJ_ENHMETADC:
+            return dc;
+    }
+    raise(errInvalidCall, member);
+}
 
 // %XX decoding maps a byte through the system ANSI code page.
 std::optional<char16_t> ansiCharacter(uint8_t byte) {
@@ -159,7 +171,8 @@ HRESULT CServicesFileNames2::FixFileProtocol(BSTR* Pathname) {
 HRESULT CServicesFileNames2::CompactedPathSh(BSTR sPath, LONG lMaxPixels, LONG hDC, BSTR* result) {
     return raises(result, [&] {
         *result = nullptr;
-        const std::u16string text = compactedAnsi(com::view(sPath), lMaxPixels, deviceContext(hDC));
+        const std::u16string text =
+            compactedAnsi(com::view(sPath), lMaxPixels, deviceContext(hDC, u"CServicesFileNames2.CompactedPathSh"));
         *result = com::allocBstr(BeforeFirstLowNul(text));
     });
 }
@@ -167,9 +180,10 @@ HRESULT CServicesFileNames2::CompactedPathSh(BSTR sPath, LONG lMaxPixels, LONG h
 HRESULT CServicesFileNames2::CompactedPathSh2(BSTR* sPath, LONG lMaxPixels, LONG hDC) {
     return raises([&] {
         BSTR* path = variable(sPath);
+        const HDC dc = deviceContext(hDC, u"CServicesFileNames2.CompactedPathSh2");
         const std::u16string text = sysinfo::sharedDeploy().IsUnicodeSystem()
-                                        ? compactedWide(com::view(*path), lMaxPixels, deviceContext(hDC))
-                                        : compactedAnsi(com::view(*path), lMaxPixels, deviceContext(hDC));
+                                        ? compactedWide(com::view(*path), lMaxPixels, dc)
+                                        : compactedAnsi(com::view(*path), lMaxPixels, dc);
         com::assignBstr(path, BeforeFirstNul(text));
     });
 }

@@ -53,41 +53,49 @@ std::optional<FuncDesc> findFunction(ITypeInfo* info, DISPID id, WORD flags) {
 // (variants, interfaces, records).
 VARTYPE automationType(ITypeInfo* info, const TYPEDESC& desc) {
     switch (desc.vt) {
-    case VT_SAFEARRAY: {
-        VARTYPE element = automationType(info, *desc.lptdesc);
-        return element == VT_EMPTY ? VARTYPE(VT_EMPTY) : VARTYPE(VT_ARRAY | element);
-    }
-    case VT_USERDEFINED: {
-        ComPtr<ITypeInfo> ref;
-        if (FAILED(info->GetRefTypeInfo(desc.hreftype, ref.put()))) return VT_EMPTY;
-        TYPEATTR* attr = nullptr;
-        if (FAILED(ref->GetTypeAttr(&attr))) return VT_EMPTY;
-        VARTYPE vt = VT_EMPTY;
-        if (attr->typekind == TKIND_ENUM) vt = VT_I4;
-        else if (attr->typekind == TKIND_ALIAS) vt = automationType(ref.get(), attr->tdescAlias);
-        ref->ReleaseTypeAttr(attr);
-        return vt;
-    }
-    case VT_INT: return VT_I4;
-    case VT_UINT: return VT_UI4;
-    case VT_VARIANT:
-    case VT_PTR:
-    case VT_UNKNOWN:
-    case VT_DISPATCH: return VT_EMPTY;
-    default: return desc.vt;
+        case VT_SAFEARRAY: {
+            VARTYPE element = automationType(info, *desc.lptdesc);
+            return element == VT_EMPTY ? VARTYPE(VT_EMPTY) : VARTYPE(VT_ARRAY | element);
+        }
+        case VT_USERDEFINED: {
+            ComPtr<ITypeInfo> ref;
+            if (FAILED(info->GetRefTypeInfo(desc.hreftype, ref.put()))) return VT_EMPTY;
+            TYPEATTR* attr = nullptr;
+            if (FAILED(ref->GetTypeAttr(&attr))) return VT_EMPTY;
+            VARTYPE vt = VT_EMPTY;
+            if (attr->typekind == TKIND_ENUM)
+                vt = VT_I4;
+            else if (attr->typekind == TKIND_ALIAS)
+                vt = automationType(ref.get(), attr->tdescAlias);
+            ref->ReleaseTypeAttr(attr);
+            return vt;
+        }
+        case VT_INT:
+            return VT_I4;
+        case VT_UINT:
+            return VT_UI4;
+        case VT_VARIANT:
+        case VT_PTR:
+        case VT_UNKNOWN:
+        case VT_DISPATCH:
+            return VT_EMPTY;
+        default:
+            return desc.vt;
     }
 }
 
 // Follows variant references to the variant that holds the value.
 VARIANT* target(VARIANT* v) {
-    while (v->vt == (VT_BYREF | VT_VARIANT) && v->pvarVal) v = v->pvarVal;
+    while (v->vt == (VT_BYREF | VT_VARIANT) && v->pvarVal)
+        v = v->pvarVal;
     return v;
 }
 
 SAFEARRAY* createLike(SAFEARRAY* source, VARTYPE element) {
     UINT dims = SafeArrayGetDim(source);
     std::vector<SAFEARRAYBOUND> bounds(dims);
-    for (UINT d = 0; d < dims; ++d) bounds[d] = source->rgsabound[dims - 1 - d];  // stored last-first
+    for (UINT d = 0; d < dims; ++d)
+        bounds[d] = source->rgsabound[dims - 1 - d];  // stored last-first
     SAFEARRAY* out = SafeArrayCreate(element, dims, bounds.data());
     if (!out) raise(errOutOfMemory);
     return out;
@@ -95,7 +103,8 @@ SAFEARRAY* createLike(SAFEARRAY* source, VARTYPE element) {
 
 ULONG elementCount(SAFEARRAY* array) {
     ULONG n = 1;
-    for (UINT d = 0; d < array->cDims; ++d) n *= array->rgsabound[d].cElements;
+    for (UINT d = 0; d < array->cDims; ++d)
+        n *= array->rgsabound[d].cElements;
     return n;
 }
 
@@ -133,10 +142,10 @@ SAFEARRAY* convertArray(SAFEARRAY* source, VARTYPE element) {
 // One argument that had to be converted to its parameter's type for the call, and how to put
 // the result back into the caller's variable afterwards.
 struct Conversion {
-    VARIANTARG* slot;         // the argument in the caller's DISPPARAMS
-    VARIANTARG original;      // restored into the slot after the call
-    VARIANT* writeBack;       // the caller's variable, or null when passed by value
-    unique_variant value;     // what the member sees and may change
+    VARIANTARG* slot;      // the argument in the caller's DISPPARAMS
+    VARIANTARG original;   // restored into the slot after the call
+    VARIANT* writeBack;    // the caller's variable, or null when passed by value
+    unique_variant value;  // what the member sees and may change
 };
 
 // A zero-length Variant array: how an array with no elements reaches a script.
@@ -201,7 +210,8 @@ TYPEKIND kindOf(ITypeInfo* info, HREFTYPE type) {
     TYPEATTR* attr = nullptr;
     if (FAILED(info->GetRefTypeInfo(type, ref.put())) || FAILED(ref->GetTypeAttr(&attr))) return TKIND_MAX;
     TYPEKIND kind = attr->typekind;
-    if (kind == TKIND_ALIAS && attr->tdescAlias.vt == VT_USERDEFINED) kind = kindOf(ref.get(), attr->tdescAlias.hreftype);
+    if (kind == TKIND_ALIAS && attr->tdescAlias.vt == VT_USERDEFINED)
+        kind = kindOf(ref.get(), attr->tdescAlias.hreftype);
     ref->ReleaseTypeAttr(attr);
     return kind;
 }
@@ -216,6 +226,35 @@ VARTYPE byRefObjectType(ITypeInfo* info, const TYPEDESC& pointee) {
     return kind == TKIND_DISPATCH ? VT_DISPATCH : kind == TKIND_INTERFACE ? VT_UNKNOWN : VT_EMPTY;
 }
 
+// The variant type of a member's result of this type: an object of an interface that derives
+// from IDispatch comes back as VT_DISPATCH, of another one as VT_UNKNOWN.
+VARTYPE resultType(ITypeInfo* info, const TYPEDESC& type) {
+    if (type.vt == VT_VARIANT || type.vt == VT_DISPATCH || type.vt == VT_UNKNOWN) return type.vt;
+    ComPtr<ITypeInfo> ref;
+    TYPEATTR* attr = nullptr;
+    if (type.vt != VT_PTR || type.lptdesc->vt != VT_USERDEFINED ||
+        FAILED(info->GetRefTypeInfo(type.lptdesc->hreftype, ref.put())) || FAILED(ref->GetTypeAttr(&attr)))
+        return automationType(info, type);
+    const bool dispatch = attr->typekind == TKIND_DISPATCH || (attr->wTypeFlags & TYPEFLAG_FDISPATCHABLE);
+    ref->ReleaseTypeAttr(attr);
+    return dispatch ? VT_DISPATCH : VT_UNKNOWN;
+}
+
+// A parameter typed as the automation runtime's collection. Members that take one reach it
+// late-bound, so any object with Count and Item will do: it is lent as the caller holds it, where
+// the platform's Invoke would refuse every object but the runtime's own collections.
+bool isCollection(ITypeInfo* info, const TYPEDESC& type) {
+    static constexpr GUID collection = {0xA4C46780, 0x499F, 0x101B, {0xBB, 0x78, 0x00, 0xAA, 0x00, 0x38, 0x3C, 0xBB}};
+    ComPtr<ITypeInfo> ref;
+    TYPEATTR* attr = nullptr;
+    if (type.vt != VT_PTR || type.lptdesc->vt != VT_USERDEFINED ||
+        FAILED(info->GetRefTypeInfo(type.lptdesc->hreftype, ref.put())) || FAILED(ref->GetTypeAttr(&attr)))
+        return false;
+    const bool answer = attr->guid == collection;
+    ref->ReleaseTypeAttr(attr);
+    return answer;
+}
+
 bool isRecordReference(ITypeInfo* info, const TYPEDESC& type) {
     return type.vt == VT_PTR && type.lptdesc->vt == VT_USERDEFINED &&
            kindOf(info, type.lptdesc->hreftype) == TKIND_RECORD;
@@ -227,14 +266,12 @@ bool isRecordReference(ITypeInfo* info, const TYPEDESC& type) {
 bool needsDirectCall(ITypeInfo* info, const FUNCDESC& function) {
     for (SHORT p = 0; p < function.cParams; ++p) {
         const TYPEDESC& type = function.lprgelemdescParam[p].tdesc;
-        if (type.vt == VT_UNKNOWN || isRecordReference(info, type)) return true;
+        if (type.vt == VT_UNKNOWN || isCollection(info, type) || isRecordReference(info, type)) return true;
     }
     return false;
 }
 
-bool omitted(const VARIANT* v) {
-    return !v || (v->vt == VT_ERROR && v->scode == DISP_E_PARAMNOTFOUND);
-}
+bool omitted(const VARIANT* v) { return !v || (v->vt == VT_ERROR && v->scode == DISP_E_PARAMNOTFOUND); }
 
 // The caller's record for a record parameter: the record itself stays where the caller keeps it.
 void* recordAddress(VARIANT* argument) {
@@ -248,11 +285,14 @@ void* recordAddress(VARIANT* argument) {
 IUnknown* lentObject(VARIANT* argument) {
     VARIANT* v = target(argument);
     switch (v->vt) {
-    case VT_UNKNOWN:
-    case VT_DISPATCH: return v->punkVal;
-    case VT_BYREF | VT_UNKNOWN:
-    case VT_BYREF | VT_DISPATCH: return v->ppunkVal ? *v->ppunkVal : nullptr;
-    default: raise(errTypeMismatch);
+        case VT_UNKNOWN:
+        case VT_DISPATCH:
+            return v->punkVal;
+        case VT_BYREF | VT_UNKNOWN:
+        case VT_BYREF | VT_DISPATCH:
+            return v->ppunkVal ? *v->ppunkVal : nullptr;
+        default:
+            raise(errTypeMismatch);
     }
 }
 
@@ -286,7 +326,8 @@ ComPtr<ITypeInfo> vtableTypeInfo(ITypeInfo* info) {
 HRESULT invokeDirect(ITypeInfo* info, void* object, const FUNCDESC& function, DISPPARAMS* params, VARIANT* result,
                      EXCEPINFO* exception, UINT* argError) {
     const SHORT count = function.cParams;
-    const bool hasRetval = count > 0 && (function.lprgelemdescParam[count - 1].paramdesc.wParamFlags & PARAMFLAG_FRETVAL);
+    const bool hasRetval =
+        count > 0 && (function.lprgelemdescParam[count - 1].paramdesc.wParamFlags & PARAMFLAG_FRETVAL);
     std::vector<VARIANTARG*> given(static_cast<size_t>(count), nullptr);
     for (UINT i = 0; params && i < params->cArgs; ++i) {
         LONG param = parameterOf(*params, i, function);
@@ -303,8 +344,7 @@ HRESULT invokeDirect(ITypeInfo* info, void* object, const FUNCDESC& function, DI
         VARIANTARG& value = values[at];
         arguments[at] = &value;
         if (hasRetval && p == count - 1) {
-            retvalType = element.tdesc.lptdesc->vt == VT_VARIANT ? VARTYPE(VT_VARIANT)
-                                                                  : automationType(info, *element.tdesc.lptdesc);
+            retvalType = resultType(info, *element.tdesc.lptdesc);
             value.vt = VT_BYREF | VT_UI1;
             value.byref = retvalType == VT_VARIANT ? static_cast<void*>(&retval) : &retval.bVal;
         } else if (VARIANT* argument = given[at]; omitted(argument)) {
@@ -322,15 +362,17 @@ HRESULT invokeDirect(ITypeInfo* info, void* object, const FUNCDESC& function, DI
         } else if (isRecordReference(info, element.tdesc)) {
             value.vt = VT_BYREF | VT_UI1;
             value.byref = recordAddress(argument);
-        } else if (element.tdesc.vt == VT_UNKNOWN) {
+        } else if (element.tdesc.vt == VT_UNKNOWN || isCollection(info, element.tdesc)) {
             value.vt = VT_BYREF | VT_UI1;
             value.byref = lentObject(argument);
         } else if (element.tdesc.vt == VT_PTR) {
             // Converted already: a reference of the parameter's type, a variant, or a value
             // that the member may change in place.
             value.vt = VT_BYREF | VT_UI1;
-            if (argument->vt & VT_BYREF) value.byref = argument->byref;
-            else value.byref = element.tdesc.lptdesc->vt == VT_VARIANT ? static_cast<void*>(argument) : &argument->bVal;
+            if (argument->vt & VT_BYREF)
+                value.byref = argument->byref;
+            else
+                value.byref = element.tdesc.lptdesc->vt == VT_VARIANT ? static_cast<void*>(argument) : &argument->bVal;
         } else if (element.tdesc.vt == VT_VARIANT) {
             check(VariantCopyInd(&value, argument));
         } else {
@@ -410,8 +452,10 @@ private:
         if ((desc.wParamFlags & PARAMFLAG_FHASDEFAULT) && desc.pparamdescex) {
             wanted = pointee.vt == VT_VARIANT ? VARTYPE(VT_VARIANT) : automationType(info, pointee);
             if (wanted == VT_EMPTY) return false;
-            if (wanted == VT_VARIANT) check(VariantCopy(value.get(), &desc.pparamdescex->varDefaultValue));
-            else check(VariantChangeType(value.get(), &desc.pparamdescex->varDefaultValue, 0, wanted));
+            if (wanted == VT_VARIANT)
+                check(VariantCopy(value.get(), &desc.pparamdescex->varDefaultValue));
+            else
+                check(VariantChangeType(value.get(), &desc.pparamdescex->varDefaultValue, 0, wanted));
         } else if ((desc.wParamFlags & PARAMFLAG_FOPT) && (wanted = byRefObjectType(info, pointee)) != VT_EMPTY) {
             // An optional object without a default is Nothing; the platform's Invoke would pass the
             // address of its "missing" variant instead.
@@ -423,8 +467,10 @@ private:
         values_.push_back(std::move(value));
         VARIANT* variable = values_.back().get();
         arg.vt = VARTYPE(VT_BYREF | wanted);
-        if (wanted == VT_VARIANT) arg.pvarVal = variable;
-        else arg.byref = &variable->bVal;
+        if (wanted == VT_VARIANT)
+            arg.pvarVal = variable;
+        else
+            arg.byref = &variable->bVal;
         return true;
     }
 
@@ -432,7 +478,8 @@ private:
     struct Restore {
         std::vector<std::pair<VARIANTARG*, VARIANTARG>> slots;
         ~Restore() {
-            for (auto& [slot, original] : slots) *slot = original;
+            for (auto& [slot, original] : slots)
+                *slot = original;
         }
     };
 
@@ -450,8 +497,8 @@ HRESULT dispatchGetIDsOfNames(ITypeInfo* info, LPOLESTR* names, UINT count, DISP
     return info->GetIDsOfNames(names, count, ids);
 }
 
-HRESULT dispatchInvoke(ITypeInfo* info, void* object, DISPID id, WORD flags, DISPPARAMS* params,
-                       VARIANT* result, EXCEPINFO* exception, UINT* argError) noexcept {
+HRESULT dispatchInvoke(ITypeInfo* info, void* object, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
+                       EXCEPINFO* exception, UINT* argError) noexcept {
     std::optional<FuncDesc> function;
     std::vector<std::unique_ptr<Conversion>> conversions;
     UINT failedArg = 0;
@@ -481,7 +528,8 @@ HRESULT dispatchInvoke(ITypeInfo* info, void* object, DISPID id, WORD flags, DIS
             conversions.push_back(std::move(c));
         }
     } catch (...) {
-        for (auto& c : conversions) *c->slot = c->original;
+        for (auto& c : conversions)
+            *c->slot = c->original;
         if (argError) *argError = failedArg;
         return DISP_E_TYPEMISMATCH;
     }
@@ -491,7 +539,8 @@ HRESULT dispatchInvoke(ITypeInfo* info, void* object, DISPID id, WORD flags, DIS
         try {
             defaults.emplace(info, **function, params);
         } catch (...) {
-            for (auto& c : conversions) *c->slot = c->original;
+            for (auto& c : conversions)
+                *c->slot = c->original;
             return DISP_E_TYPEMISMATCH;
         }
     }

@@ -27,6 +27,24 @@ constexpr DWORD kMaxEnumerated = 1000000;
 
 std::string ansi(Units text) { return com::toAnsi(text); }
 
+// Names handed to the registry calls. Inside the platform a name becomes a counted string of at
+// most 32,767 UTF-16 units, and a longer ANSI name has its length cut modulo 65,536, so that it
+// addresses another key or value (or the key itself); a key tree is at most 512 levels deep.
+// A name beyond that addresses nothing: it fails as the platform's refusal would, with error 99.
+constexpr size_t kMaxNameBytes = 32767;
+constexpr size_t kMaxKeyLevels = 512;
+
+std::string valueNameText(Units name) {
+    std::string text = ansi(name);
+    if (text.size() > kMaxNameBytes) raise(errRegistry);
+    return text;
+}
+
+std::string keyPathText(Units path) {
+    if (static_cast<size_t>(std::count(path.begin(), path.end(), u'\\')) >= kMaxKeyLevels) raise(errRegistry);
+    return valueNameText(path);
+}
+
 std::u16string fromBytes(const BYTE* data, size_t count) {
     return com::fromAnsi(std::string_view(reinterpret_cast<const char*>(data), count));
 }
@@ -154,21 +172,34 @@ bool endsWithWowNode(Units keyName) {
     return endsWith(u"Wow6432Node") || endsWith(u"Wow6432Node\\");
 }
 
-// RegDeleteKeyExA is looked up, not imported: the x86 library also loads on systems without it.
-LONG deleteKeyInView(HKEY hKey, const std::string& keyName, REGSAM view) {
+// The key at path below hKey, deleted when it has no subkeys.
+LONG deleteKey(HKEY hKey, Units keyName) { return RegDeleteKeyA(hKey, keyPathText(keyName).c_str()); }
+
+// The same in the registry view given. RegDeleteKeyExA is looked up, not imported: the x86
+// library also loads on systems without it.
+LONG deleteKeyInView(HKEY hKey, Units keyName, REGSAM view) {
+    const std::string path = keyPathText(keyName);
     using DeleteKeyExFn = LONG(WINAPI*)(HKEY, LPCSTR, REGSAM, DWORD);
     HMODULE advapi = GetModuleHandleA("advapi32");
     auto deleteKeyEx =
         advapi
             ? reinterpret_cast<DeleteKeyExFn>(reinterpret_cast<void (*)()>(GetProcAddress(advapi, "RegDeleteKeyExA")))
             : nullptr;
-    return deleteKeyEx ? deleteKeyEx(hKey, keyName.c_str(), view, 0) : ERROR_CALL_NOT_IMPLEMENTED;
+    return deleteKeyEx ? deleteKeyEx(hKey, path.c_str(), view, 0) : ERROR_CALL_NOT_IMPLEMENTED;
+}
+
+// The key at path below hKey with all its subkeys. The shell converts the path into a buffer of
+// MAX_PATH characters and reads past it for a longer one.
+LONG deleteTree(HKEY hKey, Units keyName) {
+    const std::string path = keyPathText(keyName);
+    if (path.size() >= MAX_PATH) raise(errRegistry);
+    return SHDeleteKeyA(hKey, path.c_str());
 }
 
 // The key at path below hKey, opened with access; owns nothing when the platform refuses.
 unique_hkey open(HKEY hKey, Units keyName, REGSAM access) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(hKey, ansi(keyName).c_str(), 0, access, &key) != ERROR_SUCCESS) return {};
+    if (RegOpenKeyExA(hKey, keyPathText(keyName).c_str(), 0, access, &key) != ERROR_SUCCESS) return {};
     return unique_hkey(key);
 }
 
@@ -176,7 +207,7 @@ unique_hkey open(HKEY hKey, Units keyName, REGSAM access) {
 // disposition, when given, tells whether it was created or already there.
 unique_hkey create(HKEY hKey, Units keyName, REGSAM access, DWORD* disposition = nullptr) {
     unique_hkey key;
-    if (RegCreateKeyExA(hKey, ansi(keyName).c_str(), 0, nullptr, 0, access, nullptr, key.put(), disposition) !=
+    if (RegCreateKeyExA(hKey, keyPathText(keyName).c_str(), 0, nullptr, 0, access, nullptr, key.put(), disposition) !=
         ERROR_SUCCESS)
         return {};
     return key;
@@ -311,11 +342,11 @@ bool Registry::DeleteRegistryKey(HKEY hKey, Units keyName) {
     bool deleted = false;
     stopOnError([&] {
         if (!is64bit()) {
-            deleted = RegDeleteKeyA(hKey, ansi(keyName).c_str()) == ERROR_SUCCESS;
+            deleted = deleteKey(hKey, keyName) == ERROR_SUCCESS;
         } else if (endsWithWowNode(keyName)) {
             deleted = true;  // the 32-bit view's node is never deleted
         } else {
-            deleted = deleteKeyInView(hKey, ansi(keyName), viewFlag()) == ERROR_SUCCESS;
+            deleted = deleteKeyInView(hKey, keyName, viewFlag()) == ERROR_SUCCESS;
         }
     });
     return deleted;
@@ -326,7 +357,7 @@ bool Registry::DeleteRegistryKeyDeep(HKEY hKey, Units keyName) {
     stopOnError([&] {
         if (keyName.empty()) return;
         if (!is64bit()) {
-            deleted = SHDeleteKeyA(hKey, ansi(keyName).c_str()) == ERROR_SUCCESS;
+            deleted = deleteTree(hKey, keyName) == ERROR_SUCCESS;
         } else {
             deleted = DeleteKeyTree(hKey, keyName);
         }
@@ -350,7 +381,8 @@ LONG Registry::GetRegistryValueType(HKEY hKey, Units keyName, Units valueName) {
         unique_hkey key = open(hKey, keyName, ReadAccessMask());
         if (!key) return;
         DWORD found = REG_NONE, size = 0;
-        const LONG status = RegQueryValueExA(key.get(), ansi(valueName).c_str(), nullptr, &found, nullptr, &size);
+        const LONG status =
+            RegQueryValueExA(key.get(), valueNameText(valueName).c_str(), nullptr, &found, nullptr, &size);
         if (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) type = static_cast<LONG>(found);
     });
     return type;
@@ -370,7 +402,7 @@ com::unique_variant Registry::GetRegistryValue(HKEY hKey, Units keyName, Units v
         const int16_t code = typeCode(type);
         unique_hkey key = open(hKey, keyName, ReadAccessMask());
         if (key) {
-            const std::string name = ansi(valueName);
+            const std::string name = valueNameText(valueName);
             switch (code) {
                 case REG_DWORD: {
                     ValueRead r = queryValue(key.get(), name.c_str(), 4);
@@ -407,7 +439,7 @@ bool Registry::CheckRegistryValue(HKEY hKey, Units keyName, Units valueName, LON
         if (!key) return;
         const DWORD size = type == REG_SZ ? kStringBuffer : kDataBuffer;
         if (type == REG_SZ || type == REG_BINARY || type == REG_MULTI_SZ)
-            readable = queryValue(key.get(), ansi(valueName).c_str(), size).status == ERROR_SUCCESS;
+            readable = queryValue(key.get(), valueNameText(valueName).c_str(), size).status == ERROR_SUCCESS;
     });
     return readable;
 }
@@ -417,13 +449,14 @@ void Registry::SetRegistryValue(HKEY hKey, Units keyName, Units valueName, LONG 
     skipOnError([&] { code = typeCode(type); });
     unique_hkey key;
     skipOnError([&] { key = openOrCreateForWriting(hKey, keyName); });
-    if (!key) return;
-    const std::string name = ansi(valueName);
+    std::optional<std::string> name;  // none for a name that addresses no value
+    skipOnError([&] { name = valueNameText(valueName); });
+    if (!key || !name) return;
     switch (code) {
         case REG_DWORD: {
             LONG number = 0;
             skipOnError([&] { number = converted(value, VT_I4).lVal; });
-            RegSetValueExA(key.get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4);
+            RegSetValueExA(key.get(), name->c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4);
             break;
         }
         case REG_SZ:
@@ -432,7 +465,7 @@ void Registry::SetRegistryValue(HKEY hKey, Units keyName, Units valueName, LONG 
             std::string text;
             skipOnError([&] { text = ansi(com::view(converted(value, VT_BSTR).bstrVal)); });
             // With its one closing NUL; the empty text is stored as no bytes at all.
-            RegSetValueExA(key.get(), name.c_str(), 0, static_cast<DWORD>(code),
+            RegSetValueExA(key.get(), name->c_str(), 0, static_cast<DWORD>(code),
                            reinterpret_cast<const BYTE*>(text.c_str()),
                            text.empty() ? 0 : static_cast<DWORD>(text.size() + 1));
             break;
@@ -440,7 +473,7 @@ void Registry::SetRegistryValue(HKEY hKey, Units keyName, Units valueName, LONG 
         case REG_BINARY:
             skipOnError([&] {
                 const std::vector<BYTE> bytes = bytesOf(value);
-                RegSetValueExA(key.get(), name.c_str(), 0, REG_BINARY, bytes.data(), static_cast<DWORD>(bytes.size()));
+                RegSetValueExA(key.get(), name->c_str(), 0, REG_BINARY, bytes.data(), static_cast<DWORD>(bytes.size()));
             });
             break;
         default:
@@ -468,7 +501,7 @@ bool Registry::SetRegistryValueArray(HKEY hKey, Units keyName, SAFEARRAY* valueN
         if (!key) return;
         for (int64_t i = names->lower; i <= names->upper; ++i) {
             const std::string text = ansi(com::view(textAt[i]));
-            if (RegSetValueExA(key.get(), ansi(com::view(nameAt[i])).c_str(), 0, REG_SZ,
+            if (RegSetValueExA(key.get(), valueNameText(com::view(nameAt[i])).c_str(), 0, REG_SZ,
                                reinterpret_cast<const BYTE*>(text.c_str()),
                                text.empty() ? 0 : static_cast<DWORD>(text.size() + 1)) != ERROR_SUCCESS)
                 return;
@@ -481,7 +514,7 @@ bool Registry::SetRegistryValueArray(HKEY hKey, Units keyName, SAFEARRAY* valueN
 void Registry::DeleteRegistryValue(HKEY hKey, Units keyName, Units valueName) {
     stopOnError([&] {
         if (unique_hkey key = open(hKey, keyName, WriteAccessMask()))
-            RegDeleteValueA(key.get(), ansi(valueName).c_str());
+            RegDeleteValueA(key.get(), valueNameText(valueName).c_str());
     });
 }
 
@@ -527,15 +560,20 @@ com::unique_safearray Registry::EnumRegistryValues(HKEY hKey, Units keyName) {
 }
 
 void Registry::CreateRegistryKeyRecursive(HKEY hKey, Units keyName) {
-    if (open(hKey, keyName, WriteAccessMask())) return;
-    auto createHere = [&] { return static_cast<bool>(create(hKey, keyName, CreateAccessMask())); };
-    if (createHere()) return;
-    const size_t slash = keyName.rfind(u'\\');
-    if (slash != Units::npos && slash > 0) {
-        CreateRegistryKeyRecursive(hKey, keyName.substr(0, slash));
-        if (createHere()) return;
+    auto there = [&](Units path) {
+        return open(hKey, path, WriteAccessMask()) || create(hKey, path, CreateAccessMask());
+    };
+    // Up from the path, one level a step, to the first key that is there or can be made; then
+    // down again, making each missing level below it.
+    std::vector<Units> missing;
+    for (Units path = keyName; !there(path);) {
+        missing.push_back(path);
+        const size_t slash = path.rfind(u'\\');
+        if (slash == Units::npos || slash == 0) raise(errRegistry);
+        path = path.substr(0, slash);
     }
-    raise(errRegistry);
+    for (auto path = missing.rbegin(); path != missing.rend(); ++path)
+        if (!create(hKey, *path, CreateAccessMask())) raise(errRegistry);
 }
 
 std::vector<std::u16string> Registry::ListSubKeys(HKEY hKey, Units keyName) { return EnumRegistryKeys(hKey, keyName); }
@@ -570,7 +608,7 @@ void Registry::CopyRegistryKey(HKEY hKey, Units sourceKeyName, Units targetKeyNa
             if (r.type != REG_SZ && r.type != REG_EXPAND_SZ && r.type != REG_BINARY && r.type != REG_DWORD &&
                 r.type != REG_MULTI_SZ)
                 continue;
-            checkResult(RegSetValueExA(target.get(), ansi(r.name).c_str(), 0, r.type, r.data.data(),
+            checkResult(RegSetValueExA(target.get(), valueNameText(r.name).c_str(), 0, r.type, r.data.data(),
                                        static_cast<DWORD>(r.data.size())));
         }
         if (!recurse) return;

@@ -45,6 +45,10 @@ std::u16string untilNul(std::string_view buffer) { return com::fromAnsi(buffer.s
 // An empty setting is no setting: the dialog then uses its own title, folder or extension.
 const char* orNull(const std::string& text) { return text.empty() ? nullptr : text.c_str(); }
 
+// The file dialogs copy the initial folder into a buffer of MAX_PATH characters (Wine's run past
+// it); a longer path names no folder, and the dialog starts where it does for a missing one.
+const char* initialFolder(const std::string& path) { return path.size() < MAX_PATH ? orNull(path) : nullptr; }
+
 // What a file dialog wrote: a list (the folder, a NUL, the names separated by NULs, two NULs) or
 // one path. The name's offset tells which: in a list it follows the folder's NUL.
 std::u16string chosenFiles(std::string_view buffer, WORD nameOffset, bool multiSelect) {
@@ -140,7 +144,7 @@ DialogResult showFileDialog(FileDialog& d) {
     record.nMaxFile = static_cast<DWORD>(size);
     record.lpstrFileTitle = title.data();
     record.nMaxFileTitle = static_cast<DWORD>(size);
-    record.lpstrInitialDir = orNull(initDir);
+    record.lpstrInitialDir = initialFolder(initDir);
     record.lpstrTitle = orNull(caption);
     record.lpstrDefExt = orNull(defaultExt);
     if (d.hook.library) {

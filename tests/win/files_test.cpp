@@ -58,6 +58,7 @@ CServicesFileNames2.MakeLongPath @F                                       => Emp
 CServicesFileNames2.CompactedPathSh2 @'C:\' & ChrW(20013) & '\x.txt', 100000, dc => Empty; 'C:\' & ChrW(20013) & '\x.txt'
 CServicesFileNames2.CompactedPathSh 'C:\' & ChrW(20013) & '\x.txt', 100000, dc   => 'C:\?\x.txt'
 CServicesFileNames2.CompactedPathSh 'ab' & vbNullChar & 'cd', 100000, dc          => 'ab'
+CServicesFileNames2.{CompactedPathSh, CompactedPathSh2} '', 1, 1             => error 5 CServicesFileNames2.CompactedPathSh | error 5 CServicesFileNames2.CompactedPathSh2
 )");
 }
 
@@ -131,6 +132,7 @@ CServicesFileInfo2.DirectoryExists S & '\a.txt'                           => Boo
 CServicesFileInfo2.FileExists 'C:\'                                        => Boolean True
 CServicesFileInfo2.GetDateLastModified S & '\a.*'                         => Date 12/4/2026 3:30:12 PM
 CServicesFileInfo2.GetItemFromINIFile 'first', 'KEY', 'dflt', S & '\app.ini'   => 'value one'
+CServicesFileInfo2.GetItemFromINIFile 'first', 'KEY', 'dflt', String(1000, 'a') => ''
 CServicesFileInfo2.VerifyFileWriteAccess S & '\new.txt'                   => Boolean True
 CServicesFileInfo2.VerifyFolderWriteAccess S                              => Boolean True
 )");

@@ -90,12 +90,19 @@ CRegistry2.EnumRegistryValues H, 'k\sub'                                    => V
 CRegistry2.EnumRegistryKeys H, ''                                           => String(0 To 0)['k']
 CRegistry2.DeleteRegistryValue HKCU, B & '\k\sub\deep', 'v'                 => Empty
 CRegistry2.GetRegistryValueType HKCU, B & '\k\sub\deep', 'v'                => Long 0
+# The platform cuts a longer name's length modulo 65,536: it would address B's keys and values.
+CRegistry2.DeleteRegistryKey HKCU, B & '\k\sub\deep' & String(65536, 'x')  => Boolean False
+CRegistry2.GetRegistryValue HKCU, B, 's1024' & String(65536, 'x'), 1, 'fallback' => ''
 CRegistry2.DeleteRegistryKey HKCU, B & '\k\sub\deep'                        => Boolean True
 CRegistry2.DeleteRegistryKeyDeep HKCU, ''                                   => Boolean False
 CRegistry2.DeleteRegistryKeyDeep HKCU, B & '\k'                             => Boolean True
 CRegistry2.CreateRegistryKeyRecursive HKCU, B & '\r1\r2\r3'                 => Empty
 CRegistry2.CheckRegistryKey HKCU, B & '\r1\r2\r3', True                     => Boolean True
 CRegistry2.CreateRegistryKeyRecursive &H1234, 'a\b'                         => error 99 LARKLIB8
+# Paths longer than the platform's calls take, under a root that is no key.
+CRegistry2.CreateRegistryKeyRecursive &H1234, String(100000, '\')          => error 99 LARKLIB8
+CRegistry2.SaveWindowPos 0, String(100000, '\')                            => Empty
+CRegistry2.DeleteRegistryKeyDeep &H1234, String(100000, 'x')                => Boolean False
 both CRegistry2.SetRegistryValueArray HKCU, B & '\r1', @String(1 To 2)['one'|'two'], 4, @String(1 To 2)['1'|''] => Boolean True; String(1 To 2)['one'|'two']; String(1 To 2)['1'|'']
 CRegistry2.SetRegistryValueArray HKCU, B & '\r2', String(0 To 1)['a'|'b'], 1, String(1 To 2)['1'|'2'] => Boolean False
 CRegistry2.SetRegistryValueArray HKCU, B & '\r2', String(1 To 1)['a'], 1, String(1 To 2)['1'|'2'] => Boolean False

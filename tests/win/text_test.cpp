@@ -36,6 +36,7 @@ a.Add 'two'                                                     => Empty
 b = CDataStructures3.lrkJoinCollections a, a                    => Object _Collection[Long 1|'two'|Long 1|'two']
 CDataStructures3.lrkJoinCollections a, Nothing                  => Object _Collection[Long 1|'two']
 CDataStructures3.lrkJoinCollections Nothing, b                  => Object _Collection[]
+CDataStructures3.lrkJoinCollections a, CDataStructures3         => Object _Collection[Long 1|'two']
 )");
 }
 
