@@ -6,9 +6,12 @@
 # browser shows a Let's value without the name the library gives it. Each name missing from the
 # name segment is appended to it (an entry: no type, no next entry in its hash chain, the length,
 # the characters padded to four bytes), and the parameter's name offset is pointed at it. What
-# follows the name segment moves down, as in string_defaults.pl.
+# follows the name segment moves down.
 use strict;
 use warnings;
+use FindBin;
+use lib $FindBin::Bin;
+use TypeLibFile;
 
 my ($file, $idl) = @ARGV;
 die "usage: put_value_names.pl TLB IDL\n" unless $file && $idl;
@@ -25,19 +28,9 @@ while ($text =~ /\[[^\]]*\bpropput\b[^\]]*\]\s*HRESULT\s+(\w+)\s*\(([^)]*)\)/g) 
 }
 die "$idl: no property Let found\n" unless %valueNames;
 
-open(my $in, '<:raw', $file) or die "$file: $!\n";
-my $data = do { local $/; <$in> };
-close($in);
-die "$file: not an MSFT type library\n" unless substr($data, 0, 4) eq 'MSFT';
-
-sub int32 { unpack('l<', substr($data, $_[0], 4)) }
-sub setInt32 { substr($data, $_[0], 4) = pack('l<', $_[1]) }
-
-my $typeCount = int32(0x20);
-my $typeOffsets = 0x54 + ((int32(0x14) & 0x100) ? 4 : 0);
-my $segments = $typeOffsets + 4 * $typeCount;
-my ($typeSegment, $names, $namesLength) = (int32($segments), int32($segments + 16 * 7), int32($segments + 16 * 7 + 4));
-my @types = map { $typeSegment + int32($typeOffsets + 4 * $_) } 0 .. $typeCount - 1;
+loadTypeLib($file);
+my ($names, $namesLength) = segment(7);
+my @types = typeDescriptions();
 
 # The name segment's entries by spelling, and the spelling of the entry at an offset.
 sub nameAt { substr($data, $names + $_[0] + 12, int32($names + $_[0] + 8) & 0xFF) }
@@ -81,20 +74,5 @@ for my $type (@types) {
 }
 die "$file: no property Let without a value name found\n" unless $named;
 
-if (length $appended) {
-    my $end = $names + $namesLength;
-    for my $segment (0 .. 14) {
-        my $at = $segments + 16 * $segment;
-        setInt32($at, int32($at) + length $appended) if int32($at) >= $end;
-    }
-    setInt32($segments + 16 * 7 + 4, $namesLength + length $appended);
-    for my $type (@types) {
-        setInt32($type + 4, int32($type + 4) + length $appended) if int32($type + 4) >= $end;
-    }
-    substr($data, $end, 0) = $appended;
-}
-
-open(my $out, '>:raw', "$file.tmp") or die "$file.tmp: $!\n";
-print $out $data;
-close($out) or die "$file.tmp: $!\n";
-rename("$file.tmp", $file) or die "$file: $!\n";
+growSegment(7, $appended);
+saveTypeLib();

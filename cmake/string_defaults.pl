@@ -7,12 +7,12 @@
 # the variant type VT_BSTR (08 00), the marker's four bytes, two bytes of padding. A string value
 # has the same layout with a four-byte length in place of the marker, followed by its characters
 # and padded to four bytes. A string of up to two characters fits in place; a longer one is
-# appended to the custom-data segment and the parameters' default offsets are pointed at it. What
-# follows that segment in the file moves down: the segments after it and the members' records,
-# whose file offsets (in the segment directory and in each type's description) are the only
-# absolute ones in the format.
+# appended to the custom-data segment and the parameters' default offsets are pointed at it.
 use strict;
 use warnings;
+use FindBin;
+use lib $FindBin::Bin;
+use TypeLibFile;
 
 my %defaults = (
     0x4C524B31 => '',                  # EMPTY_STRING_DEFAULT
@@ -20,20 +20,9 @@ my %defaults = (
 );
 
 my $file = shift or die "usage: string_defaults.pl TLB\n";
-open(my $in, '<:raw', $file) or die "$file: $!\n";
-my $data = do { local $/; <$in> };
-close($in);
-die "$file: not an MSFT type library\n" unless substr($data, 0, 4) eq 'MSFT';
-
-sub int32 { unpack('l<', substr($data, $_[0], 4)) }
-sub setInt32 { substr($data, $_[0], 4) = pack('l<', $_[1]) }
-
-my $typeCount = int32(0x20);
-my $typeOffsets = 0x54 + ((int32(0x14) & 0x100) ? 4 : 0);
-my $segments = $typeOffsets + 4 * $typeCount;
-my ($typeSegment, $custom) = map { int32($segments + 16 * $_) } (0, 11);
-my $customLength = int32($segments + 16 * 11 + 4);
-my @types = map { $typeSegment + int32($typeOffsets + 4 * $_) } 0 .. $typeCount - 1;
+loadTypeLib($file);
+my ($custom, $customLength) = segment(11);
+my @types = typeDescriptions();
 
 my (%moved, %found);
 my $appended = '';
@@ -78,20 +67,5 @@ for my $type (@types) {
 }
 die "$file: a moved default is used by no parameter\n" if $pointed < keys %moved;
 
-if (length $appended) {
-    my $end = $custom + $customLength;
-    for my $segment (0 .. 14) {
-        my $at = $segments + 16 * $segment;
-        setInt32($at, int32($at) + length $appended) if int32($at) >= $end;
-    }
-    setInt32($segments + 16 * 11 + 4, $customLength + length $appended);
-    for my $type (@types) {
-        setInt32($type + 4, int32($type + 4) + length $appended) if int32($type + 4) >= $end;
-    }
-    substr($data, $end, 0) = $appended;
-}
-
-open(my $out, '>:raw', "$file.tmp") or die "$file.tmp: $!\n";
-print $out $data;
-close($out) or die "$file.tmp: $!\n";
-rename("$file.tmp", $file) or die "$file: $!\n";
+growSegment(11, $appended);
+saveTypeLib();

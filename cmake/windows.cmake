@@ -24,7 +24,7 @@ add_custom_command(
     COMMAND ${LARK_WIDL} ${LARK_WIDL_FLAGS} -h -o ${LARK_GEN}/LARKLIB8.h ${LARK_IDL}
     COMMAND ${CMAKE_COMMAND} -DHEADER=${LARK_GEN}/LARKLIB8.h -P ${PROJECT_SOURCE_DIR}/cmake/strip_pointer_defaults.cmake
     COMMAND ${LARK_WIDL} ${LARK_WIDL_FLAGS} -u -o ${LARK_GEN}/LARKLIB8_i.c ${LARK_IDL}
-    DEPENDS ${LARK_IDL} ${LARK_DIALOG_ENUMS} ${PROJECT_SOURCE_DIR}/cmake/string_defaults.pl
+    DEPENDS ${LARK_IDL} ${LARK_DIALOG_ENUMS} ${PROJECT_SOURCE_DIR}/cmake/string_defaults.pl ${PROJECT_SOURCE_DIR}/cmake/TypeLibFile.pm
             ${PROJECT_SOURCE_DIR}/cmake/put_value_names.pl
     COMMENT "Compiling the type library (${LARK_ARCH})")
 # The dialogs' enumerations, whose members are also Windows macros, get a header of their own.
