@@ -27,8 +27,6 @@ void eachChild(HWND parent, Visit visit) {
 // are a tree, the index a list, the search an edit box).
 std::wstring seen(HWND window) {
     if (!IsWindow(window)) return L"no window";
-    wchar_t title[64]{};
-    GetWindowTextW(window, title, 64);
     bool tree = false, edit = false, list = false;
     eachChild(window, [&](HWND child) {
         wchar_t kind[32]{};
@@ -39,7 +37,7 @@ std::wstring seen(HWND window) {
             list |= visible && k == L"SysListView32";
     });
     const wchar_t* pane = tree ? L"contents" : edit ? L"search" : list ? L"index" : L"nothing";
-    return std::wstring(title) + L", " + pane;
+    return windowTitle(window) + L", " + pane;
 }
 
 // The class's message boxes as they come, each pressed OK: the icon (x stop, ! warning,
