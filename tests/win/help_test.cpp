@@ -188,7 +188,6 @@ TEST_F(Help, BadInputGetsItsWarnings) {
         {"h.HHShowOnTop = True => Empty", L""},
         {"h.HHDisplayContents => Empty", L"! The HHDisplayContents" + noForm},
         {"h.HHDisplayKeyword 0 => Empty", L"! The HHDisplayKeyword" + noForm},
-        {"h.HHWndHandle => Long 0", L"! No HTML Help window handle to retrieve."},
     });
     EXPECT_FALSE(FindWindowW(L"HH Parent", nullptr));
 
@@ -291,7 +290,6 @@ TEST_F(Help, ComponentVersionsAndMinimumConfiguration) {
          "'5.01'",
          L""},
         {"h.HHVerifyMinConfig @16, @256 => Boolean True; Long 16; Long 256", L""},
-        {"h.HHVerifyMinConfig @26, @274 => Boolean True; Long 26; Long 274", L""},
         {"h.HHVerifyMinConfig @26, @275 => Boolean False; Long 26; Long 275", L""},
         {"h.HHVerifyMinConfig @15, @256 => Boolean False; Long 15; Long 256", L""},
         {"h.{HHFriendlyName, IEFriendlyName} => 'unknown' | '5.01'", L""},
