@@ -695,6 +695,11 @@ std::wstring messageText(HWND box) {
     GetDlgItemTextW(box, 0xFFFF, text, 1024);
     return text;
 }
+std::wstring windowTitle(HWND window) {
+    wchar_t text[128] = {};
+    GetWindowTextW(window, text, 128);
+    return text;
+}
 void press(HWND box, int button) { PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0); }
 
 std::string bytesOf(const std::wstring& path) {

@@ -132,6 +132,7 @@ private:
     std::thread thread_;
 };
 std::wstring messageText(HWND box);
+std::wstring windowTitle(HWND window);
 void press(HWND box, int button);
 
 std::wstring temporaryFolder();  // ends in a backslash
