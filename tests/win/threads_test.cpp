@@ -10,124 +10,60 @@ namespace {
 
 constexpr int kThreads = 8;
 constexpr int kRounds = 10000;
-constexpr LONG kCurrentUser = static_cast<LONG>(0x80000001u);  // HKEY_CURRENT_USER as a Long
-constexpr LONG kDword = 4;
 
-// A String variable passed by reference, which the callee may replace.
-struct Text {
-    BSTR value;
-    explicit Text(const std::wstring& text) : value(SysAllocStringLen(text.data(), UINT(text.size()))) {}
-    Text(const Text&) = delete;
-    Text& operator=(const Text&) = delete;
-    ~Text() { SysFreeString(value); }
-    BSTR* ref() { return &value; }
-};
-
-std::wstring answer(LONG at, const std::wstring& mine, LONG value, const std::wstring& unique) {
-    return std::to_wstring(at) + L"|" + mine + L"|" + std::to_wstring(value) + L"|" + unique;
+// Thread i's calls, each outcome ending in what thread i alone may see: its own position, its
+// own setting, the value it wrote and read back, its own folder.
+std::wstring round(Cases& c, int i, LONG value) {
+    const std::string t = std::to_string(i);
+    std::wstring answers = c.outcome("CDataStructures3.lrkInstr 1, @'thread " + t + " says ," + t + ",', @',', 0");
+    answers += L"|" + c.outcome("CXMLFile.OpenXMLFileForReading @F & '\\settings.xml'");
+    answers += L"|" + c.outcome("CXMLFile.ReadProperty @'mine', @'', @'none'");
+    answers += L"|" + c.outcome("CXMLFile.CloseXMLFile 1");
+    c.outcome("CRegistry2.SetRegistryValue &H80000001, K, 'round', 4, " + std::to_string(value));
+    answers += L"|" + c.outcome("CRegistry2.GetRegistryValue &H80000001, K, 'round', 4");
+    answers += L"|" + c.outcome("CServicesFileUtilities2.UniqueFilePath @F & '\\taken.txt'");
+    return answers;
 }
 
-// One thread's objects and the answers its calls give.
-class Worker {
-public:
-    Worker(int index, const Sandbox& sandbox, const RegistryBranch& branch)
-        : index_(index),
-          key_(branch.path() + L"\\T" + std::to_wstring(index)),
-          folder_(sandbox.path(L"t" + std::to_wstring(index))),
-          text_(L"thread " + std::to_wstring(index) + L" says ," + std::to_wstring(index) + L",") {
-        writeBytes(folder_ + L"\\settings.xml",
-                   "<settings>\r\n<mine>" + std::to_string(index) + "</mine>\r\n</settings>\r\n");
-        writeBytes(folder_ + L"\\taken.txt", "x");
-    }
-
-    // The answers of one round, the registry value read back being the one written.
-    std::wstring round(LONG value) {
-        return answer(search(), xmlMine(), registryRoundTrip(value), uniqueName());
-    }
-
-    void open() {
-        strings_ = createByProgId<_CDataStructures3>(L"LARKLIB8.CDataStructures3");
-        xml_ = createByProgId<_CXMLFile>(L"LARKLIB8.CXMLFile");
-        registry_ = createByProgId<_CRegistry2>(L"LARKLIB8.CRegistry2");
-        files_ = createByProgId<_CServicesFileUtilities2>(L"LARKLIB8.CServicesFileUtilities2");
-    }
-    void close() { strings_ = nullptr, xml_ = nullptr, registry_ = nullptr, files_ = nullptr; }
-
-private:
-    LONG search() {
-        Text text(text_), comma(L",");
-        LONG at = 0;
-        return FAILED(strings_->lrkInstr(1, text.ref(), comma.ref(), vbBinaryCompare, &at)) ? -1 : at;
-    }
-    std::wstring xmlMine() {
-        Text path(folder_ + L"\\settings.xml"), name(L"mine"), value(L""), fallback(L"none");
-        VARIANT_BOOL opened = VARIANT_FALSE, found = VARIANT_FALSE, closed = VARIANT_FALSE;
-        if (FAILED(xml_->OpenXMLFileForReading(path.ref(), &opened)) || !opened) return L"not opened";
-        xml_->ReadProperty(name.ref(), value.ref(), fallback.ref(), &found);
-        xml_->CloseXMLFile(1, &closed);
-        return str(value.value);
-    }
-    LONG registryRoundTrip(LONG value) {
-        unique_bstr key(SysAllocString(key_.c_str())), name(SysAllocString(L"round"));
-        unique_variant written, read, fallback;
-        written.vt = VT_I4, written.lVal = value;
-        if (FAILED(registry_->SetRegistryValue(kCurrentUser, key.get(), name.get(), kDword, &written))) return -1;
-        if (FAILED(registry_->GetRegistryValue(kCurrentUser, key.get(), name.get(), kDword, &fallback, &read)))
-            return -2;
-        return read.vt == VT_I4 ? read.lVal : -3;
-    }
-    std::wstring uniqueName() {
-        Text proposed(folder_ + L"\\taken.txt");
-        unique_bstr result;
-        return FAILED(files_->UniqueFilePath(proposed.ref(), result.put())) ? L"failed" : str(result.get());
-    }
-
-    int index_;
-    std::wstring key_, folder_, text_;
-    ComPtr<_CDataStructures3> strings_;
-    ComPtr<_CXMLFile> xml_;
-    ComPtr<_CRegistry2> registry_;
-    ComPtr<_CServicesFileUtilities2> files_;
-};
+std::wstring expected(int i, LONG value) {
+    const std::wstring t = std::to_wstring(i);
+    return L"Long 15; 'thread " + t + L" says ," + t + L",'; ','|Boolean True; '%F%\\settings.xml'|Boolean True; "
+           L"'mine'; '" + t + L"'; 'none'|Boolean True|Long " + std::to_wstring(value) +
+           L"|'%F%\\taken1.txt'; '%F%\\taken.txt'";
+}
 
 TEST(Threads, EightApartmentsCallingAtOnceGetTheAnswersOfOne) {
-    Sandbox sandbox;
+    Sandbox box;
     RegistryBranch branch(L"Threads");
-    std::vector<std::unique_ptr<Worker>> workers;
-    // The single-threaded answers, for each value written.
-    std::array<std::function<std::wstring(LONG)>, kThreads> expected;
-    for (int i = 0; i < kThreads; ++i) {
-        sandbox.make({L"t" + std::to_wstring(i) + L"\\"});
-        workers.push_back(std::make_unique<Worker>(i, sandbox, branch));
-        workers[i]->open();
-        const std::wstring first = workers[i]->round(7), unique = first.substr(first.rfind(L'|') + 1);
-        workers[i]->close();
-        expected[i] = [i, unique](LONG value) { return answer(15, std::to_wstring(i), value, unique); };
-        EXPECT_EQ(first, expected[i](7));
-    }
-    EXPECT_EQ(expected[3](0), L"15|3|0|" + sandbox.path(L"t3\\taken1.txt"));
-
     std::array<int, kThreads> wrong{}, rounds{};
     std::array<std::wstring, kThreads> firstWrong;
+    const auto work = [&](int i, int count) {
+        const std::wstring folder = box.path(L"t" + std::to_wstring(i));
+        box.make({L"t" + std::to_wstring(i) + L"\\"});
+        box.file(L"t" + std::to_wstring(i) + L"\\settings.xml", "<s>\r\n<mine>" + std::to_string(i) + "</mine>\r\n</s>\r\n");
+        box.file(L"t" + std::to_wstring(i) + L"\\taken.txt", "x");
+        Cases c;
+        c.let("F", folder), c.mask(folder, "F"), c.let("K", branch.path() + L"\\T" + std::to_wstring(i));
+        for (int r = 0; r < count; ++r, ++rounds[i]) {
+            const LONG value = i * kRounds + r;
+            const std::wstring got = round(c, i, value);
+            if (got != expected(i, value) && wrong[i]++ == 0) firstWrong[i] = std::to_wstring(r) + L": " + got;
+        }
+    };
+    work(3, 1);  // the single-threaded answers
+    EXPECT_EQ(wrong[3], 0) << firstWrong[3];
+    rounds[3] = 0;
+
     std::vector<std::thread> threads;
-    for (int i = 0; i < kThreads; ++i) {
+    for (int i = 0; i < kThreads; ++i)
         threads.emplace_back([&, i] {
             CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-            workers[i]->open();
-            for (int r = 0; r < kRounds; ++r, ++rounds[i]) {
-                const LONG value = i * kRounds + r;
-                const std::wstring got = workers[i]->round(value);
-                if (got != expected[i](value) && wrong[i]++ == 0) firstWrong[i] = L"round " + std::to_wstring(r) + L": " + got;
-            }
-            workers[i]->close();
+            work(i, kRounds);
             CoUninitialize();
         });
-    }
     for (auto& thread : threads) thread.join();
-    for (int i = 0; i < kThreads; ++i) {
-        EXPECT_EQ(rounds[i], kRounds);
-        EXPECT_EQ(wrong[i], 0) << "thread " << i << ", first wrong answer in " << firstWrong[i];
-    }
+    for (int i = 0; i < kThreads; ++i)
+        EXPECT_EQ(std::pair(rounds[i], wrong[i]), std::pair(kRounds, 0)) << "thread " << i << ", round " << firstWrong[i];
 }
 
 }  // namespace
