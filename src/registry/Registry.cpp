@@ -9,7 +9,6 @@
 #include <shlwapi.h>
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <limits>
 #include <optional>
@@ -122,18 +121,14 @@ EnumRead enumValue(HKEY key, DWORD index, DWORD dataSize) {
     EnumRead r;
     char name[kNameBuffer] = {};
     DWORD nameLength = kNameBuffer;
-    // Data of up to kDataBuffer bytes are read on the stack and only what came is copied: a
-    // vector of that size, zeroed for every value, cost more than the value's own bytes.
-    std::array<BYTE, kDataBuffer> stackData;
-    std::vector<BYTE> largeData(dataSize > kDataBuffer ? dataSize : 0);
-    BYTE* data = dataSize > kDataBuffer ? largeData.data() : stackData.data();
+    r.data.resize(dataSize);
     DWORD got = dataSize;
-    r.status = RegEnumValueA(key, index, name, &nameLength, nullptr, &r.type, data, &got);
+    r.status = RegEnumValueA(key, index, name, &nameLength, nullptr, &r.type, r.data.data(), &got);
     if (r.status == ERROR_MORE_DATA) {
         r.data.resize(got);  // the size the data need
     } else if (r.status == ERROR_SUCCESS) {
         r.name = fromBytes(reinterpret_cast<BYTE*>(name), std::min<DWORD>(nameLength, kNameBuffer - 1));
-        r.data.assign(data, data + std::min(got, dataSize));
+        r.data.resize(std::min(got, dataSize));
     }
     return r;
 }
