@@ -281,52 +281,19 @@ bool matchesAt(Units text, int32_t pos, Units pattern) {
     return true;
 }
 
-#if defined(__SSE2__)
-// Bit k set where unit k of the 16 at at has "<" as its low byte.
-inline uint64_t bracketBits(const char16_t* at) {
-    const __m128i lowByte = _mm_set1_epi16(0xFF), bracket = _mm_set1_epi16('<');
-    const auto* units = reinterpret_cast<const __m128i*>(at);
-    const __m128i first = _mm_cmpeq_epi16(_mm_and_si128(_mm_loadu_si128(units), lowByte), bracket);
-    const __m128i second = _mm_cmpeq_epi16(_mm_and_si128(_mm_loadu_si128(units + 1), lowByte), bracket);
-    return static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(first, second)));
-}
-
-// std::popcount in a few instructions: without a processor option the compiler calls a library
-// function for it.
-inline size_t bitCount(uint64_t bits) {
-    bits -= (bits >> 1) & 0x5555555555555555ull;
-    bits = (bits & 0x3333333333333333ull) + ((bits >> 2) & 0x3333333333333333ull);
-    bits = (bits + (bits >> 4)) & 0x0F0F0F0F0F0F0F0Full;
-    return static_cast<size_t>((bits * 0x0101010101010101ull) >> 56);
-}
-#endif
-
 // The offsets of the units in [from, to) whose low byte is "<", in order, written to out, which
-// has room for to - from entries; returns their count. 64 units a step with SSE2, each step
-// writing eight offsets however many it found: how many a step finds varies all the time, and
-// a branch on it would be mispredicted about once a tag.
+// has room for to - from entries; returns their count. 16 units a step with SSE2.
 size_t openingBrackets(Units text, size_t from, size_t to, uint32_t* out) {
     size_t n = 0, i = from;
 #if defined(__SSE2__)
-    constexpr uint64_t kTopBit = uint64_t{1} << 63;
-    for (; i + 64 <= to; i += 64) {
-        const char16_t* at = text.data() + i;
-        uint64_t hits = bracketBits(at) | bracketBits(at + 16) << 16 | bracketBits(at + 32) << 32 |
-                        bracketBits(at + 48) << 48;
-        const size_t count = bitCount(hits);
-        const auto base = static_cast<uint32_t>(i);
-        // Past the last hit these write base + 63, which the next step overwrites or the caller
-        // never reads; out has room, since n + 8 <= i + 8 - from < to - from. The top bit is
-        // set for the count, so that it needs no test for zero bits.
-        auto next = [&hits, base] {
-            const auto offset = base + static_cast<uint32_t>(std::countr_zero(hits | kTopBit));
-            hits &= hits - 1;
-            return offset;
-        };
-#pragma GCC unroll 8
-        for (size_t k = 0; k < 8; ++k) out[n + k] = next();
-        for (size_t k = 8; k < count; ++k) out[n + k] = next();
-        n += count;
+    const __m128i lowByte = _mm_set1_epi16(0xFF), bracket = _mm_set1_epi16('<');
+    for (; i + 16 <= to; i += 16) {
+        const auto* units = reinterpret_cast<const __m128i*>(text.data() + i);
+        const __m128i first = _mm_cmpeq_epi16(_mm_and_si128(_mm_loadu_si128(units), lowByte), bracket);
+        const __m128i second = _mm_cmpeq_epi16(_mm_and_si128(_mm_loadu_si128(units + 1), lowByte), bracket);
+        for (auto hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(first, second))); hits != 0;
+             hits &= hits - 1)
+            out[n++] = static_cast<uint32_t>(i + static_cast<size_t>(std::countr_zero(hits)));
     }
 #endif
     for (; i < to; ++i)
