@@ -369,7 +369,7 @@ void TagIndex::extend(Units text, bool complete) {
     unsigned slotShift = slotShift_;
     std::vector<int32_t>* lists = lists_.data();
     constexpr size_t kBlock = 4096;
-    std::vector<uint32_t> opens(kBlock);
+    std::array<uint32_t, kBlock> opens;  // left unfilled: only what openingBrackets wrote is read
     for (size_t from = indexed_; from < limit; from += kBlock) {
         const size_t count = openingBrackets(text, from, std::min(limit, from + kBlock), opens.data());
         for (size_t k = 0; k < count; ++k) {
