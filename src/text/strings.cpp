@@ -98,7 +98,9 @@ inline uint32_t unitBits(__m128i lo, __m128i hi) {
 #if defined(LARK_HAVE_AVX2_PATHS)
 #define LARK_AVX2 [[gnu::target("avx2")]]
 
-// 0xFFFF in each of the 16 lanes whose unit matches, as VecMatcher does for 8.
+// 0xFFFF in each of the 16 lanes whose unit matches, as VecMatcher does for 8. Without Fold the
+// matcher's or-bits are known to be 0 and are not applied.
+template <bool Fold>
 struct WideMatcher {
     __m256i orBits;
     __m256i value;
@@ -107,7 +109,7 @@ struct WideMatcher {
           value(_mm256_set1_epi16(static_cast<short>(m.value))) {}
     LARK_AVX2 __m256i operator()(const char16_t* at) const {
         const __m256i units = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
-        return _mm256_cmpeq_epi16(_mm256_or_si256(units, orBits), value);
+        return _mm256_cmpeq_epi16(Fold ? _mm256_or_si256(units, orBits) : units, value);
     }
 };
 
@@ -123,8 +125,9 @@ LARK_AVX2 inline uint32_t wideUnitBits(__m256i lo, __m256i hi) {
 
 // The first whole 64-unit block at or after i holding a match, scanned 64 units a step; the
 // index where the narrower loops go on when none does. at is set to the match's index.
-LARK_AVX2 size_t findUnitWide(const char16_t* s, size_t i, size_t n, Matcher m, size_t& at) {
-    const WideMatcher v(m);
+template <bool Fold>
+LARK_AVX2 size_t findUnitBlocks(const char16_t* s, size_t i, size_t n, Matcher m, size_t& at) {
+    const WideMatcher<Fold> v(m);
     for (; i + 64 <= n; i += 64) {
         const __m256i a = v(s + i), b = v(s + i + 16), c = v(s + i + 32), d = v(s + i + 48);
         if (!_mm256_testz_si256(_mm256_or_si256(_mm256_or_si256(a, b), _mm256_or_si256(c, d)),
@@ -142,6 +145,10 @@ LARK_AVX2 size_t findUnitWide(const char16_t* s, size_t i, size_t n, Matcher m, 
     }
     at = kNotFound;
     return i;
+}
+
+LARK_AVX2 size_t findUnitWide(const char16_t* s, size_t i, size_t n, Matcher m, size_t& at) {
+    return m.orBits ? findUnitBlocks<true>(s, i, n, m, at) : findUnitBlocks<false>(s, i, n, m, at);
 }
 
 // Bytes equal to value (after or-ing in orBits) in 16 units at `at`: only the even bytes, the
