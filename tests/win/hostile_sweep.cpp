@@ -52,7 +52,7 @@ std::string hostile(std::string value, const Param& p) {
 std::string plausible(const Param& p, const std::string& self, const std::string& branch) {
     const bool handle = (p.name.size() > 1 && p.name[0] == 'h' && isupper(p.name[1])) || has(p.name, "owner");
     const bool path = has(p.name, "path") || has(p.name, "file") || has(p.name, "folder") || has(p.name, "dir") ||
-                      has(p.name, "ini") || has(p.name, "spec");
+                      has(p.name, "ini");
     const std::string ref = p.byRef ? "@" : "";
     if (p.vt & VT_ARRAY) return ref + arrayType(p.vt & VT_TYPEMASK) + "(0 To 2)['3'|'1'|'2']";
     if (p.vt == VT_BSTR)
