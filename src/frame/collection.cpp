@@ -2,6 +2,7 @@
 
 #include "frame/late_binding.hpp"
 #include "frame/platform_text.hpp"
+#include "frame/snapshot_enumerator.hpp"
 
 #include <algorithm>
 #include <new>
@@ -22,50 +23,12 @@ const VARIANT* deref(const VARIANT* v) {
     return v;
 }
 
-// Enumerates a snapshot of a collection's items.
-class ItemEnumerator final : public Unknown<IEnumVARIANT> {
-public:
-    explicit ItemEnumerator(std::vector<unique_variant> items) : items_(std::move(items)) {}
-
-    HRESULT STDMETHODCALLTYPE Next(ULONG count, VARIANT* out, ULONG* fetched) override {
-        if (!out) return E_POINTER;
-        ULONG n = 0;
-        for (; n < count && next_ < items_.size(); ++n, ++next_) {
-            VariantInit(&out[n]);
-            HRESULT hr = VariantCopy(&out[n], &items_[next_]);
-            if (FAILED(hr)) {
-                for (ULONG i = 0; i < n; ++i) VariantClear(&out[i]);
-                return hr;
-            }
-        }
-        if (fetched) *fetched = n;
-        return n == count ? S_OK : S_FALSE;
-    }
-    HRESULT STDMETHODCALLTYPE Skip(ULONG count) override {
-        next_ = std::min<size_t>(items_.size(), next_ + count);
-        return next_ < items_.size() ? S_OK : S_FALSE;
-    }
-    HRESULT STDMETHODCALLTYPE Reset() override {
-        next_ = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        return raises([&] {
-            std::vector<unique_variant> copy(items_.size());
-            for (size_t i = 0; i < items_.size(); ++i) check(VariantCopy(&copy[i], &items_[i]));
-            auto* clone = new ItemEnumerator(std::move(copy));
-            clone->next_ = next_;
-            clone->AddRef();
-            *out = clone;
-        });
-    }
-
-private:
-    std::vector<unique_variant> items_;
-    size_t next_ = 0;
-};
+HRESULT copyVariant(VARIANT* to, const VARIANT& from) {
+    VariantInit(to);
+    return VariantCopy(to, const_cast<VARIANT*>(&from));  // the platform reads it only
+}
+void clearVariant(VARIANT* item) { VariantClear(item); }
+using ItemEnumerator = SnapshotEnumerator<IEnumVARIANT, VARIANT, &copyVariant, &clearVariant>;
 
 }  // namespace
 
@@ -128,11 +91,10 @@ HRESULT Collection::_NewEnum(IUnknown** result) {
     if (!result) return E_POINTER;
     *result = nullptr;
     return raises([&] {
-        std::vector<unique_variant> snapshot(items_.size());
-        for (size_t i = 0; i < items_.size(); ++i) check(VariantCopy(&snapshot[i], &items_[i].value));
-        auto* enumerator = new ItemEnumerator(std::move(snapshot));
-        enumerator->AddRef();
-        *result = enumerator;
+        std::vector<VARIANT> values;  // views of the items, copied by the enumerator
+        values.reserve(items_.size());
+        for (const Entry& entry : items_) values.push_back(entry.value);
+        *result = ItemEnumerator::make(values);
     });
 }
 

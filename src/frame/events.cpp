@@ -1,73 +1,29 @@
 #include "frame/events.hpp"
 
+#include "frame/snapshot_enumerator.hpp"
+
 #include <algorithm>
 
 namespace lark::com {
 
 namespace {
 
-// Enumerates a snapshot of items that hold references: the snapshot keeps one of each, and every
-// item handed out carries a new one.
+// Items that hold a reference: each copy handed out holds one of its own.
+IUnknown* unknownOf(const CONNECTDATA& item) { return item.pUnk; }
+IUnknown* unknownOf(IConnectionPoint* item) { return item; }
+template <class Item>
+HRESULT copyReferenced(Item* to, const Item& from) {
+    *to = from;
+    unknownOf(from)->AddRef();
+    return S_OK;
+}
+template <class Item>
+void releaseReferenced(Item* item) {
+    unknownOf(*item)->Release();
+}
+
 template <class Enum, class Item>
-class Enumerator final : public Unknown<Enum> {
-public:
-    // How an item is handed out, with a reference of the receiver's.
-    using HandOut = Item (*)(const Item&);
-    Enumerator(std::span<const Item> items, HandOut handOut) : handOut_(handOut) {
-        items_.reserve(items.size());
-        for (const Item& item : items)
-            items_.push_back(handOut_(item));
-    }
-    ~Enumerator() override {
-        for (const Item& item : items_)
-            unknownOf(item)->Release();
-    }
-
-    HRESULT STDMETHODCALLTYPE Next(ULONG count, Item* out, ULONG* fetched) override {
-        if (!out || (count > 1 && !fetched)) return E_POINTER;
-        ULONG n = 0;
-        for (; n < count && next_ < items_.size(); ++n)
-            out[n] = handOut_(items_[next_++]);
-        if (fetched) *fetched = n;
-        return n == count ? S_OK : S_FALSE;
-    }
-    HRESULT STDMETHODCALLTYPE Skip(ULONG count) override {
-        next_ = std::min<size_t>(items_.size(), next_ + count);
-        return next_ < items_.size() ? S_OK : S_FALSE;
-    }
-    HRESULT STDMETHODCALLTYPE Reset() override {
-        next_ = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Clone(Enum** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        return raises([&] {
-            auto* clone = new Enumerator(items_, handOut_);
-            clone->next_ = next_;
-            clone->AddRef();
-            *out = clone;
-        });
-    }
-
-private:
-    static IUnknown* unknownOf(const CONNECTDATA& item) { return item.pUnk; }
-    static IUnknown* unknownOf(IConnectionPoint* item) { return item; }
-
-    std::vector<Item> items_;  // each holds a reference
-    HandOut handOut_;
-    size_t next_ = 0;
-};
-
-CONNECTDATA handOutConnection(const CONNECTDATA& item) {
-    item.pUnk->AddRef();
-    return item;
-}
-
-IConnectionPoint* handOutPoint(IConnectionPoint* const& item) {
-    item->AddRef();
-    return item;
-}
+using ReferenceEnumerator = SnapshotEnumerator<Enum, Item, &copyReferenced<Item>, &releaseReferenced<Item>>;
 
 }  // namespace
 
@@ -119,9 +75,7 @@ HRESULT ConnectionPoint::EnumConnections(IEnumConnections** out) {
         std::vector<CONNECTDATA> items;
         for (const Sink& s : sinks_)
             items.push_back({s.sink.get(), s.cookie});
-        auto* enumerator = new Enumerator<IEnumConnections, CONNECTDATA>(items, &handOutConnection);
-        enumerator->AddRef();
-        *out = enumerator;
+        *out = ReferenceEnumerator<IEnumConnections, CONNECTDATA>::make(items);
     });
 }
 
@@ -138,9 +92,7 @@ HRESULT enumerateConnectionPoint(IConnectionPoint* point, IEnumConnectionPoints*
     if (!out) return E_POINTER;
     *out = nullptr;
     return raises([&] {
-        auto* enumerator = new Enumerator<IEnumConnectionPoints, IConnectionPoint*>({&point, 1}, &handOutPoint);
-        enumerator->AddRef();
-        *out = enumerator;
+        *out = ReferenceEnumerator<IEnumConnectionPoints, IConnectionPoint*>::make({&point, 1});
     });
 }
 
