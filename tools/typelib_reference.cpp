@@ -327,9 +327,9 @@ void writeMembers(Writer& w, ITypeInfo* x64Declared, ITypeInfo* x86Declared, boo
         if (id == DISPID_VALUE) notes += L" *Default member.*";
         if (id == DISPID_NEWENUM) notes += L" *Enumerator (For Each).*";
         if (functions.front().hidden) notes += L" *Hidden.*";
-        w.line(L"- `" + functions.front().signature + L"`" + (functions.size() > 1 ? L"  " : L""));
-        for (size_t i = 1; i < functions.size(); i++)
-            w.line(L"  `" + functions[i].signature + L"`" + (i + 1 < functions.size() ? L"  " : L""));
+        // Each signature ends its line (a backslash breaks the line in Markdown), the description follows.
+        w.line(L"- `" + functions.front().signature + L"`\\");
+        for (size_t i = 1; i < functions.size(); i++) w.line(L"  `" + functions[i].signature + L"`\\");
         std::wstring help = w.described(documentation(x64.get(), id).help, interfaceName + L"." + functions.front().name);
         w.line(L"  " + help + notes);
     }
@@ -376,8 +376,8 @@ void writeClass(Writer& w, const Library& x64, const Library& x86, UINT index, s
     w.line();
     w.line(w.described(doc.help, doc.name));
     w.line();
-    std::wstring creation = (attr->wTypeFlags & TYPEFLAG_FCANCREATE) ? L"Created as `LARKLIB8." + doc.name + L"`. "
-                                                                     : L"Not creatable: other members hand it out. ";
+    std::wstring creation =
+        (attr->wTypeFlags & TYPEFLAG_FCANCREATE) ? L"Created as `LARKLIB8." + doc.name + L"`. " : L"Not creatable. ";
     ComPtr<ITypeInfo> defaultInterface, events;
     std::vector<std::wstring> others;
     for (UINT i = 0; i < attr->cImplTypes; i++) {
@@ -404,6 +404,7 @@ void writeClass(Writer& w, const Library& x64, const Library& x86, UINT index, s
             return;
         }
         listed[name] = true;
+        w.described(documentation(implemented, MEMBERID_NIL).help, name);
         UINT at = 0;
         ComPtr<ITypeLib> containing;
         check(implemented->GetContainingTypeLib(containing.put(), &at), L"GetContainingTypeLib");
