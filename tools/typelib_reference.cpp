@@ -229,23 +229,25 @@ std::wstring keyword(INVOKEKIND kind, bool returns, bool event) {
     }
 }
 
-Function function(ITypeInfo* x64, ITypeInfo* x86, UINT index, bool event);
+// A member's names are stored once, with its first function (a property's Get or Let): the index
+// parameters are shared, and the value of a later Let or Set goes by VB's name, RHS.
+std::wstring parameterName(const FuncDesc& f, SHORT i, bool firstOfMember, const std::vector<std::wstring>& names) {
+    bool value = (f->invkind & (INVOKE_PROPERTYPUT | INVOKE_PROPERTYPUTREF)) && i == f->cParams - 1;
+    size_t at = static_cast<size_t>(i) + 1;
+    if (value && (!firstOfMember || at >= names.size())) return L"RHS";
+    if (at < names.size()) return names[at];
+    throw Failure{L"parameter " + std::to_wstring(i + 1) + L" has no name"};
+}
 
-// The same, naming the interface and the function in any failure.
-Function describedFunction(ITypeInfo* x64, ITypeInfo* x86, UINT index, bool event) {
-    try {
-        return function(x64, x86, index, event);
-    } catch (const Failure& failure) {
-        throw Failure{typeName(x64) + L" function " + std::to_wstring(index) + L": " + failure.message};
-    }
+bool firstOfMember(ITypeInfo* info, UINT index, MEMBERID id) {
+    for (UINT j = 0; j < index; j++)
+        if (FuncDesc(info, j)->memid == id) return false;
+    return true;
 }
 
 Function function(ITypeInfo* x64, ITypeInfo* x86, UINT index, bool event) {
     FuncDesc f(x64, index), g(x86, index);
-    // A member's names are stored once, with its first function (a property's Get or Let): the
-    // index parameters are shared, and the value of a later Let or Set goes by VB's name, RHS.
-    bool first = true;
-    for (UINT j = 0; j < index && first; j++) first = FuncDesc(x64, j)->memid != f->memid;
+    bool first = firstOfMember(x64, index, f->memid);
     std::vector<std::wstring> argumentNames = names(x64, f->memid, f->cParams);
     std::wstring name = argumentNames.at(0);
     if (g->memid != f->memid || g->cParams != f->cParams || g->invkind != f->invkind)
@@ -265,10 +267,7 @@ Function function(ITypeInfo* x64, ITypeInfo* x86, UINT index, bool event) {
             continue;
         }
         Parameter p;
-        bool value = (f->invkind & (INVOKE_PROPERTYPUT | INVOKE_PROPERTYPUTREF)) && i == f->cParams - 1;
-        if (value && (!first || static_cast<size_t>(i + 1) >= argumentNames.size())) p.name = L"RHS";
-        else if (static_cast<size_t>(i + 1) < argumentNames.size()) p.name = argumentNames[i + 1];
-        else throw Failure{where + L" has no name"};
+        p.name = parameterName(f, i, first, argumentNames);
         p.byRef = how.byReference == 1;
         p.type = type;
         p.optional = (flags & PARAMFLAG_FOPT) != 0;
@@ -283,6 +282,15 @@ Function function(ITypeInfo* x64, ITypeInfo* x86, UINT index, bool event) {
     s += L")";
     if (!result.empty()) s += L" As " + result;
     return {f->memid, name, s, (f->wFuncFlags & FUNCFLAG_FHIDDEN) != 0};
+}
+
+// The same, naming the interface and the function in any failure.
+Function describedFunction(ITypeInfo* x64, ITypeInfo* x86, UINT index, bool event) {
+    try {
+        return function(x64, x86, index, event);
+    } catch (const Failure& failure) {
+        throw Failure{typeName(x64) + L" function " + std::to_wstring(index) + L": " + failure.message};
+    }
 }
 
 // The text being written, and the descriptions found missing on the way.
