@@ -29,6 +29,17 @@ bench: setup
 	@build/native/lark_bench --benchmark_min_time=0.2 --benchmark_enable_random_interleaving=true
 	@JOBS=$(JOBS) scripts/wine-bench
 
+# docs/reference.md, written anew from the type libraries (make test fails when it is stale).
+.PHONY: reference
+reference: setup
+	@for preset in win64 win32; do \
+	  mkdir -p build; cmake --preset $$preset >build/$$preset.log 2>&1 || { cat build/$$preset.log; exit 1; }; \
+	done
+	@cmake --build build/win32 -j$(JOBS) --target lark_idl >>build/win32.log 2>&1 || { cat build/win32.log; exit 1; }
+	@cmake --build build/win64 -j$(JOBS) --target LARKLIB8 typelib_reference >>build/win64.log 2>&1 || { cat build/win64.log; exit 1; }
+	@scripts/wine-prefix setup build/win64/LARKLIB8.dll >/dev/null && scripts/reference write; \
+	  status=$$?; scripts/wine-prefix stop >/dev/null; exit $$status
+
 dist: build
 	@cmake --build build/win64 --target dist >/dev/null && cmake --build build/win32 --target dist >/dev/null
 	@ls -l dist/x86 dist/x64

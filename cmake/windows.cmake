@@ -78,3 +78,15 @@ add_custom_target(dist
 if(LARK_WIN_TESTS AND BUILD_TESTING)
     include(cmake/wintests.cmake)
 endif()
+
+# The program that writes docs/reference.md from the two type libraries (scripts/reference).
+if(LARK_ARCH STREQUAL x64)
+    add_executable(typelib_reference ${PROJECT_SOURCE_DIR}/tools/typelib_reference.cpp)
+    target_include_directories(typelib_reference PRIVATE ${PROJECT_SOURCE_DIR}/src)
+    target_compile_definitions(typelib_reference PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
+        _WIN32_WINNT=0x0601)
+    target_compile_options(typelib_reference PRIVATE ${LARK_WARNINGS})
+    target_link_options(typelib_reference PRIVATE -municode -static-libgcc -static-libstdc++ -static)
+    target_link_libraries(typelib_reference PRIVATE ole32 oleaut32 uuid shell32)
+    add_dependencies(typelib_reference lark_idl)
+endif()
