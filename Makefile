@@ -21,7 +21,7 @@ test: build
 	@scripts/run-tests
 
 demo: setup
-	@cmake --preset win64 >/dev/null && cmake --build --preset win64 -j$(JOBS) --target LARKLIB8 >/dev/null
+	@cmake --preset win64 >/dev/null && cmake --build --preset win64 -j$(JOBS) --target LARKLIB8 examples >/dev/null
 	@scripts/demo
 
 bench: setup

@@ -78,3 +78,4 @@ add_custom_target(dist
 if(LARK_WIN_TESTS AND BUILD_TESTING)
     include(cmake/wintests.cmake)
 endif()
+include(cmake/examples.cmake)

@@ -3,7 +3,7 @@
 ' that starts at a given folder. Each call returns when the user closes its dialog.
 Option Explicit
 
-Const OFN_HIDEREADONLY = 4, OFN_FILEMUSTEXIST = 4096
+Const OFN_HIDEREADONLY = 4, OFN_NOCHANGEDIR = 8, OFN_FILEMUSTEXIST = 4096
 Const cdlCancel = 32755
 
 Dim utilities, names, folders, work
@@ -28,7 +28,7 @@ dialog.Filter = "Text files (*.txt)|*.txt|All files|*.*"
 dialog.FilterIndex = 1
 dialog.InitDir = work
 dialog.Filename = "notes.txt"
-dialog.flags = OFN_HIDEREADONLY Or OFN_FILEMUSTEXIST
+dialog.flags = OFN_HIDEREADONLY Or OFN_NOCHANGEDIR Or OFN_FILEMUSTEXIST
 dialog.CancelError = True
 ShowOpen
 ShowOpen
@@ -52,4 +52,8 @@ Set browser = CreateObject("LARKLIB8.CBrowseForFolder2")
 chosen = browser.BrowseForFolder(0, "Where should the reports go?", work)
 WScript.Echo "Folder: " & names.FileNameFromPath(chosen) & ", the work folder " & (chosen = work)
 
+' The Save As dialog made the folder it saved in the current folder of the process, and a current
+' folder cannot be removed: step out of it before the utilities object removes the work folder.
+CreateObject("WScript.Shell").CurrentDirectory = folders.TemporaryPath
 Set utilities = Nothing
+WScript.Echo "Work folder removed: " & (Not CreateObject("LARKLIB8.CServicesFileInfo2").DirectoryExists(work))
