@@ -31,7 +31,8 @@ bench: setup
 
 dist: build
 	@cmake --build build/win64 --target dist >/dev/null && cmake --build build/win32 --target dist >/dev/null
-	@ls -l dist/x86 dist/x64
+	@scripts/package
+	@ls -l dist/x86 dist/x64 dist/*.zip
 
 fuzz: setup
 	@mkdir -p build; cmake --preset fuzz >build/fuzz.log 2>&1 || { cat build/fuzz.log; exit 1; }
