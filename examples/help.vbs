@@ -11,8 +11,9 @@ helpFile = folder & "example.chm"
 Dim help, file
 Set help = CreateObject("LARKLIB8.CHTMLHelp")
 
-' Registering the help file's folder is an installer's job, done once: the system's help engine
-' then finds the file by its bare name. HHRegister rewrites its argument to the bare file name.
+' Registering the help file's folder is an installer's job, done once (it writes to
+' HKEY_LOCAL_MACHINE, so on Windows it needs an administrator): the system's help engine then
+' finds the file by its bare name. HHRegister rewrites its argument to the bare file name.
 file = helpFile
 help.HHRegister file
 WScript.Echo "Registered " & file
