@@ -21,7 +21,8 @@ test: build
 	@scripts/run-tests
 
 demo: setup
-	@cmake --preset win64 >/dev/null && cmake --build --preset win64 -j$(JOBS) --target LARKLIB8 examples >/dev/null
+	@mkdir -p build; { cmake --preset win64 && cmake --build --preset win64 -j$(JOBS) --target LARKLIB8 examples; } \
+	  >build/demo.log 2>&1 || { cat build/demo.log; exit 1; }
 	@scripts/demo
 
 bench: setup
