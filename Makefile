@@ -21,7 +21,8 @@ test: build
 	@scripts/run-tests
 
 demo: setup
-	@cmake --preset win64 >/dev/null && cmake --build --preset win64 -j$(JOBS) --target LARKLIB8 >/dev/null
+	@mkdir -p build; { cmake --preset win64 && cmake --build --preset win64 -j$(JOBS) --target LARKLIB8 examples; } \
+	  >build/demo.log 2>&1 || { cat build/demo.log; exit 1; }
 	@scripts/demo
 
 bench: setup
@@ -42,7 +43,8 @@ reference: setup
 
 dist: build
 	@cmake --build build/win64 --target dist >/dev/null && cmake --build build/win32 --target dist >/dev/null
-	@ls -l dist/x86 dist/x64
+	@scripts/package
+	@ls -l dist/x86 dist/x64 dist/*.zip
 
 fuzz: setup
 	@mkdir -p build; cmake --preset fuzz >build/fuzz.log 2>&1 || { cat build/fuzz.log; exit 1; }

@@ -90,3 +90,5 @@ if(LARK_ARCH STREQUAL x64)
     target_link_libraries(typelib_reference PRIVATE ole32 oleaut32 uuid shell32)
     add_dependencies(typelib_reference lark_idl)
 endif()
+
+include(cmake/examples.cmake)

@@ -119,11 +119,14 @@ reg.SetRegistryValue HKCU, "Software\LarkLib8Demo", "LastRun", 1, "today"
 WScript.Echo "CRegistry2: LastRun = " & reg.GetRegistryValue(HKCU, "Software\LarkLib8Demo", "LastRun", 1)
 reg.DeleteRegistryKeyDeep HKCU, "Software\LarkLib8Demo"
 
-' CVersion: the library's own version resource.
-Dim ver
+' CVersion: the library's own version resource, from the file its registration names.
+Const HKCR = &H80000000
+Dim ver, clsid, dllPath
+clsid = reg.GetRegistryValue(HKCR, "LARKLIB8.CVersion\CLSID", "", 1)
+dllPath = reg.GetRegistryValue(HKCR, "CLSID\" & clsid & "\InprocServer32", "", 1)
 Set ver = CreateObject("LARKLIB8.CVersion")
-ver.Create "C:\larklib\LARKLIB8.dll"
-WScript.Echo "CVersion: LARKLIB8.dll " & ver.FullFileVersion
+ver.Create dllPath
+WScript.Echo "CVersion: " & fn.FileNameFromPath(dllPath) & " " & ver.FullFileVersion
 
 ' CServicesFileIO2 and CServicesFileInfo2: the settings file removed again.
 Dim fileIO, info
