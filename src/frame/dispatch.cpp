@@ -465,7 +465,7 @@ bool tableTakes(const Member& member, const DISPPARAMS* params) {
 // the member's parameters are set up and cleared.
 class CallArguments {
 public:
-    static constexpr size_t kSlots = 17;  // the most parameters a tabled member has, and its retval
+    static constexpr size_t kSlots = kMostTabledParameters;
 
     explicit CallArguments(size_t used) : used_(used) {
         for (size_t p = 0; p < used_; ++p)

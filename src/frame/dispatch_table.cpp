@@ -8,9 +8,6 @@ namespace lark::com {
 
 namespace {
 
-// More parameters than this, and a member takes the general path.
-constexpr SHORT kMostParameters = 16;
-
 char16_t folded(char16_t c) noexcept { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; }
 
 bool isIdentifierUnit(char16_t c) noexcept {
@@ -143,7 +140,7 @@ Member readMember(ITypeInfo* info, const FUNCDESC& function) {
     m.vtableOffset = ULONG_PTR(function.oVft);
     m.callingConvention = function.callconv;
     const bool restricted = (function.wFuncFlags & FUNCFLAG_FRESTRICTED) && function.memid >= 0;
-    if (restricted || function.cParamsOpt < 0 || function.cParams > kMostParameters ||
+    if (restricted || function.cParamsOpt < 0 || size_t(function.cParams) > kMostTabledParameters ||
         (function.funckind != FUNC_VIRTUAL && function.funckind != FUNC_PUREVIRTUAL) ||
         function.elemdescFunc.tdesc.vt != VT_HRESULT)
         return m;

@@ -32,6 +32,9 @@ struct Parameter {
     unique_variant fallback;  // the default converted to `type`, or the "missing" error
 };
 
+// Members with more parameters than this (counting the retval) take the general path.
+constexpr size_t kMostTabledParameters = 16;
+
 struct Member {
     DISPID id = DISPID_UNKNOWN;
     WORD invokeKind = 0;
