@@ -141,6 +141,8 @@ void prepare(Conversion& c, VARTYPE wanted) {
         } else {
             raise(errTypeMismatch);
         }
+    } else if (source->vt == wanted) {
+        check(VariantCopy(&c.value, source));  // one copy, where a conversion makes three
     } else {
         check(VariantChangeType(&c.value, source, 0, wanted));
     }
