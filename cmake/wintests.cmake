@@ -22,6 +22,7 @@ add_custom_command(
 add_custom_target(record_probe_idl DEPENDS ${LARK_GEN}/record_probe.tlb ${LARK_GEN}/record_probe.h)
 set(LARK_FRAME_TEST_SOURCES
     ${PROJECT_SOURCE_DIR}/src/frame/dispatch.cpp
+    ${PROJECT_SOURCE_DIR}/src/frame/dispatch_table.cpp
     ${PROJECT_SOURCE_DIR}/src/frame/errors.cpp
     ${PROJECT_SOURCE_DIR}/src/frame/error.cpp
     ${PROJECT_SOURCE_DIR}/src/frame/raii.cpp
@@ -161,3 +162,16 @@ target_link_libraries(registry_bench PRIVATE ole32 oleaut32 uuid advapi32)
 # (make reference rewrites it). Needs the x86 type library of the win32 preset beside this one's.
 add_test(NAME reference COMMAND ${PROJECT_SOURCE_DIR}/scripts/reference check)
 set_tests_properties(reference PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 120)
+
+# The Wine benchmark of late binding: built with the tests, run by `make bench` only. It links the
+# frame's dispatch to measure the general path beside the tables on the same object.
+set(LARK_DISPATCH_BENCH_SOURCES ${LARK_FRAME_TEST_SOURCES})
+list(FILTER LARK_DISPATCH_BENCH_SOURCES INCLUDE REGEX "/src/frame/")
+add_executable(dispatch_bench ${PROJECT_SOURCE_DIR}/bench/win/dispatch_bench.cpp ${LARK_DISPATCH_BENCH_SOURCES}
+               ${LARK_GEN}/LARKLIB8_i.c)
+add_dependencies(dispatch_bench lark_idl LARKLIB8)
+target_include_directories(dispatch_bench PRIVATE ${PROJECT_SOURCE_DIR}/src ${LARK_GEN})
+target_compile_definitions(dispatch_bench PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+target_compile_options(dispatch_bench PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${LARK_WARNINGS}> -O2)
+target_link_options(dispatch_bench PRIVATE -static-libgcc -static-libstdc++ -static)
+target_link_libraries(dispatch_bench PRIVATE ole32 oleaut32 uuid)

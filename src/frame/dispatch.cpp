@@ -1,5 +1,6 @@
 #include "frame/dispatch.hpp"
 
+#include "frame/dispatch_table.hpp"
 #include "frame/errors.hpp"
 #include "frame/raii.hpp"
 
@@ -46,42 +47,6 @@ std::optional<FuncDesc> findFunction(ITypeInfo* info, DISPID id, WORD flags) {
         if (desc->memid == id && (desc->invkind & flags)) return f;
     }
     return std::nullopt;
-}
-
-// The automation type a parameter's type description stands for: enumerations become Long,
-// aliases their target, arrays VT_ARRAY | element. VT_EMPTY for what the frame leaves alone
-// (variants, interfaces, records).
-VARTYPE automationType(ITypeInfo* info, const TYPEDESC& desc) {
-    switch (desc.vt) {
-        case VT_SAFEARRAY: {
-            VARTYPE element = automationType(info, *desc.lptdesc);
-            return element == VT_EMPTY ? VARTYPE(VT_EMPTY) : VARTYPE(VT_ARRAY | element);
-        }
-        case VT_USERDEFINED: {
-            ComPtr<ITypeInfo> ref;
-            if (FAILED(info->GetRefTypeInfo(desc.hreftype, ref.put()))) return VT_EMPTY;
-            TYPEATTR* attr = nullptr;
-            if (FAILED(ref->GetTypeAttr(&attr))) return VT_EMPTY;
-            VARTYPE vt = VT_EMPTY;
-            if (attr->typekind == TKIND_ENUM)
-                vt = VT_I4;
-            else if (attr->typekind == TKIND_ALIAS)
-                vt = automationType(ref.get(), attr->tdescAlias);
-            ref->ReleaseTypeAttr(attr);
-            return vt;
-        }
-        case VT_INT:
-            return VT_I4;
-        case VT_UINT:
-            return VT_UI4;
-        case VT_VARIANT:
-        case VT_PTR:
-        case VT_UNKNOWN:
-        case VT_DISPATCH:
-            return VT_EMPTY;
-        default:
-            return desc.vt;
-    }
 }
 
 // Follows variant references to the variant that holds the value.
@@ -176,6 +141,8 @@ void prepare(Conversion& c, VARTYPE wanted) {
         } else {
             raise(errTypeMismatch);
         }
+    } else if (source->vt == wanted) {
+        check(VariantCopy(&c.value, source));  // one copy, where a conversion makes three
     } else {
         check(VariantChangeType(&c.value, source, 0, wanted));
     }
@@ -224,20 +191,6 @@ VARTYPE byRefObjectType(ITypeInfo* info, const TYPEDESC& pointee) {
     if (pointee.vt != VT_PTR || pointee.lptdesc->vt != VT_USERDEFINED) return VT_EMPTY;
     const TYPEKIND kind = kindOf(info, pointee.lptdesc->hreftype);
     return kind == TKIND_DISPATCH ? VT_DISPATCH : kind == TKIND_INTERFACE ? VT_UNKNOWN : VT_EMPTY;
-}
-
-// The variant type of a member's result of this type: an object of an interface that derives
-// from IDispatch comes back as VT_DISPATCH, of another one as VT_UNKNOWN.
-VARTYPE resultType(ITypeInfo* info, const TYPEDESC& type) {
-    if (type.vt == VT_VARIANT || type.vt == VT_DISPATCH || type.vt == VT_UNKNOWN) return type.vt;
-    ComPtr<ITypeInfo> ref;
-    TYPEATTR* attr = nullptr;
-    if (type.vt != VT_PTR || type.lptdesc->vt != VT_USERDEFINED ||
-        FAILED(info->GetRefTypeInfo(type.lptdesc->hreftype, ref.put())) || FAILED(ref->GetTypeAttr(&attr)))
-        return automationType(info, type);
-    const bool dispatch = attr->typekind == TKIND_DISPATCH || (attr->wTypeFlags & TYPEFLAG_FDISPATCHABLE);
-    ref->ReleaseTypeAttr(attr);
-    return dispatch ? VT_DISPATCH : VT_UNKNOWN;
 }
 
 // A parameter typed as the automation runtime's collection. Members that take one reach it
@@ -308,16 +261,6 @@ void fillException(EXCEPINFO* exception, HRESULT failure) {
         error->GetHelpFile(&exception->bstrHelpFile);
         error->GetHelpContext(&exception->dwHelpContext);
     }
-}
-
-// The description of an interface as a vtable: for a dual interface the one behind its dispatch
-// description, otherwise the description itself.
-ComPtr<ITypeInfo> vtableTypeInfo(ITypeInfo* info) {
-    HREFTYPE ref = 0;
-    ComPtr<ITypeInfo> vtable;
-    if (SUCCEEDED(info->GetRefTypeOfImplType(-1, &ref)) && SUCCEEDED(info->GetRefTypeInfo(ref, vtable.put())))
-        return vtable;
-    return ComPtr<ITypeInfo>(info);
 }
 
 // Calls a member through its vtable slot, for what ITypeInfo::Invoke cannot pass: records by
@@ -491,14 +434,203 @@ private:
     std::vector<DISPID> extraIds_, ids_;
 };
 
+// The caller's argument for parameter p of a call the table takes, or null when there is none:
+// a property's new value is the named one, the others come last-first.
+VARIANTARG* argumentFor(const Member& member, const DISPPARAMS& params, size_t p) {
+    const size_t positional = params.cArgs - params.cNamedArgs;
+    if (params.cNamedArgs && p == member.parameters.size() - 1) return &params.rgvarg[0];
+    return p < positional ? &params.rgvarg[params.cArgs - 1 - p] : nullptr;
+}
+
+// Whether the table's path takes this call: no named arguments but a property's new value, no
+// more arguments than parameters, an argument or a fallback for each parameter, and a variant
+// variable for each variant reference. The general path takes every other call.
+bool tableTakes(const Member& member, const DISPPARAMS* params) {
+    if (!member.tabled || !params || params->cNamedArgs > params->cArgs) return false;
+    const bool put = member.invokeKind & (INVOKE_PROPERTYPUT | INVOKE_PROPERTYPUTREF);
+    if (params->cNamedArgs != (put ? 1u : 0u) || (put && params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT) ||
+        (put && member.parameters.empty()) || params->cArgs > member.parameters.size())
+        return false;
+    for (size_t p = 0; p < member.parameters.size(); ++p) {
+        const Parameter& parameter = member.parameters[p];
+        const VARIANTARG* argument = argumentFor(member, *params, p);
+        if (omitted(argument) ? !parameter.omittable
+                              : parameter.passing == Passing::variantReference &&
+                                    argument->vt != (VT_BYREF | VT_VARIANT))
+            return false;
+    }
+    return true;
+}
+
+// The arguments of one call on the table's path, on the stack: per parameter the variant handed
+// to DispCallFunc, the value it may own, and the conversion of a reference. Only the slots of
+// the member's parameters are set up and cleared.
+class CallArguments {
+public:
+    static constexpr size_t kSlots = kMostTabledParameters;
+
+    explicit CallArguments(size_t used) : used_(used) {
+        for (size_t p = 0; p < used_; ++p)
+            owned[p].vt = VT_EMPTY;
+    }
+    CallArguments(const CallArguments&) = delete;
+    CallArguments& operator=(const CallArguments&) = delete;
+    ~CallArguments() {
+        for (size_t p = 0; p < used_; ++p)
+            if (owned[p].vt != VT_EMPTY) VariantClear(&owned[p]);
+    }
+
+    VARIANTARG* pointers[kSlots];
+    VARTYPE types[kSlots];
+    VARIANTARG references[kSlots];
+    VARIANT owned[kSlots];
+    std::optional<Conversion> conversions[kSlots];
+
+private:
+    size_t used_;
+};
+
+// Typed references first, in the order of the caller's arguments, as the general path converts
+// them: the caller's variable when it has the type, otherwise a converted copy. A failed
+// conversion ends the call with a type mismatch at that argument.
+HRESULT passReferences(const Member& member, const DISPPARAMS& params, CallArguments& call, UINT* argError) {
+    for (UINT i = 0; i < params.cArgs; ++i) {
+        const size_t p = params.cNamedArgs && i == 0 ? member.parameters.size() - 1 : params.cArgs - 1 - i;
+        const Parameter& parameter = member.parameters[p];
+        VARIANTARG* argument = &params.rgvarg[i];
+        if (parameter.passing != Passing::reference || omitted(argument)) continue;
+        call.types[p] = VARTYPE(VT_BYREF | parameter.type);
+        if (argument->vt == call.types[p]) {
+            call.pointers[p] = argument;
+            continue;
+        }
+        Conversion& c = call.conversions[p].emplace();
+        call.references[p] = *argument;
+        c.slot = &call.references[p];
+        c.writeBack = argument->vt == (VT_BYREF | VT_VARIANT) ? target(argument) : nullptr;
+        try {
+            prepare(c, parameter.type);
+        } catch (...) {
+            if (argError) *argError = i;
+            return DISP_E_TYPEMISMATCH;
+        }
+        call.pointers[p] = c.slot;
+    }
+    return S_OK;
+}
+
+// Then the other parameters in their order, as the platform's Invoke passes them: values as they
+// stand or converted, variants copied, variant variables themselves, omitted arguments as their
+// fallbacks (in a variable of the call's own for a reference).
+HRESULT passTheRest(const Member& member, const DISPPARAMS& params, CallArguments& call) {
+    for (size_t p = 0; p < member.parameters.size(); ++p) {
+        const Parameter& parameter = member.parameters[p];
+        VARIANTARG* argument = argumentFor(member, params, p);
+        VARIANT& owned = call.owned[p];
+        const bool byReference =
+            parameter.passing == Passing::reference || parameter.passing == Passing::variantReference;
+        call.types[p] = byReference ? VARTYPE(VT_BYREF | parameter.type) : parameter.type;
+        HRESULT hr = S_OK;
+        if (omitted(argument)) {
+            hr = VariantCopy(&owned, const_cast<VARIANT*>(static_cast<const VARIANT*>(&parameter.fallback)));
+            if (byReference) {
+                call.references[p].vt = call.types[p];
+                call.references[p].byref = parameter.type == VT_VARIANT ? static_cast<void*>(&owned) : &owned.bVal;
+                call.pointers[p] = &call.references[p];
+            } else {
+                call.pointers[p] = &owned;
+            }
+        } else if (parameter.passing == Passing::reference) {
+            continue;  // passed already
+        } else if (parameter.passing == Passing::variantReference || argument->vt == parameter.type) {
+            call.pointers[p] = argument;
+        } else {
+            hr = parameter.passing == Passing::variant ? VariantCopy(&owned, argument)
+                                                       : VariantChangeType(&owned, argument, 0, parameter.type);
+            call.pointers[p] = &owned;
+        }
+        if (FAILED(hr)) return hr;
+    }
+    return S_OK;
+}
+
+// Calls a member that the table describes through its vtable slot with one DispCallFunc call.
+// What the caller sees (results, errors, EXCEPINFO, write-back into script variables) is what
+// the general path gives.
+HRESULT invokeFromTable(const Member& member, void* object, DISPPARAMS& params, VARIANT* result,
+                        EXCEPINFO* exception, UINT* argError) noexcept {
+    CallArguments call(member.parameters.size());
+    HRESULT hr = passReferences(member, params, call, argError);
+    if (FAILED(hr)) return hr;
+    hr = passTheRest(member, params, call);
+    if (SUCCEEDED(hr)) {
+        size_t count = member.parameters.size();
+        unique_variant retval;
+        if (member.resultType != VT_EMPTY) {
+            call.references[count].vt = VARTYPE(VT_BYREF | member.resultType);
+            call.references[count].byref =
+                member.resultType == VT_VARIANT ? static_cast<void*>(&retval) : &retval.bVal;
+            call.pointers[count] = &call.references[count];
+            call.types[count] = call.references[count].vt;
+            ++count;
+        }
+        unique_variant returned;
+        hr = DispCallFunc(object, member.vtableOffset, member.callingConvention, VT_ERROR, UINT(count), call.types,
+                          call.pointers, &returned);
+        if (SUCCEEDED(hr) && FAILED(returned.scode)) {
+            fillException(exception, returned.scode);
+            hr = DISP_E_EXCEPTION;
+        }
+        // Like the platform's Invoke, the retval reaches the caller also when the member failed.
+        if (SUCCEEDED(hr) || hr == DISP_E_EXCEPTION) {
+            if (member.resultType != VT_VARIANT) retval.vt = member.resultType;
+            if (result && member.resultType != VT_EMPTY) *result = retval.release();
+        }
+    }
+    // In the order the general path writes back: the caller's arguments first to last.
+    for (size_t p = member.parameters.size(); p-- > 0;)
+        if (std::optional<Conversion>& c = call.conversions[p]; c && c->writeBack)
+            stopOnError([&] { writeBackToCaller(*c); });
+    return hr;
+}
+
 }  // namespace
 
+HRESULT dispatchGetIDsOfNames(const DispatchTable& table, LPOLESTR* names, UINT count, DISPID* ids) noexcept {
+    return table.idsOfNames(names, count, ids) ? S_OK : table.info()->GetIDsOfNames(names, count, ids);
+}
+
 HRESULT dispatchGetIDsOfNames(ITypeInfo* info, LPOLESTR* names, UINT count, DISPID* ids) noexcept {
-    return info->GetIDsOfNames(names, count, ids);
+    try {
+        return dispatchGetIDsOfNames(dispatchTableOf(info), names, count, ids);
+    } catch (...) {
+        return info->GetIDsOfNames(names, count, ids);
+    }
+}
+
+HRESULT dispatchInvoke(const DispatchTable& table, void* object, DISPID id, WORD flags, DISPPARAMS* params,
+                       VARIANT* result, EXCEPINFO* exception, UINT* argError) noexcept {
+    const Member* member = table.member(id, flags);
+    // Reading a method as a property (obj(1) for obj.Item(1)) calls the method.
+    if (!member && flags == DISPATCH_PROPERTYGET) member = table.member(id, DISPATCH_METHOD);
+    if (member && tableTakes(*member, params))
+        return invokeFromTable(*member, object, *params, result, exception, argError);
+    return dispatchInvokeGeneral(table.info(), object, id, flags, params, result, exception, argError);
 }
 
 HRESULT dispatchInvoke(ITypeInfo* info, void* object, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
                        EXCEPINFO* exception, UINT* argError) noexcept {
+    const DispatchTable* table = nullptr;
+    try {
+        table = &dispatchTableOf(info);
+    } catch (...) {
+        return dispatchInvokeGeneral(info, object, id, flags, params, result, exception, argError);
+    }
+    return dispatchInvoke(*table, object, id, flags, params, result, exception, argError);
+}
+
+HRESULT dispatchInvokeGeneral(ITypeInfo* info, void* object, DISPID id, WORD flags, DISPPARAMS* params,
+                              VARIANT* result, EXCEPINFO* exception, UINT* argError) noexcept {
     std::optional<FuncDesc> function;
     std::vector<std::unique_ptr<Conversion>> conversions;
     UINT failedArg = 0;

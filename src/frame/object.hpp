@@ -3,6 +3,7 @@
 #pragma once
 
 #include "frame/dispatch.hpp"
+#include "frame/dispatch_table.hpp"
 #include "frame/errors.hpp"
 #include "frame/module.hpp"
 #include "frame/unknown.hpp"
@@ -29,16 +30,16 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                             DISPID* ids) override {
-        ComPtr<ITypeInfo> info;
-        HRESULT hr = raises([&] { info = typeInfo(); });
-        return FAILED(hr) ? hr : dispatchGetIDsOfNames(info.get(), names, count, ids);
+        const DispatchTable* table = nullptr;
+        HRESULT hr = raises([&] { table = &dispatchTable(); });
+        return FAILED(hr) ? hr : dispatchGetIDsOfNames(*table, names, count, ids);
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
                                      VARIANT* result, EXCEPINFO* exception, UINT* argError) override {
-        ComPtr<ITypeInfo> info;
-        HRESULT hr = raises([&] { info = typeInfo(); });
+        const DispatchTable* table = nullptr;
+        HRESULT hr = raises([&] { table = &dispatchTable(); });
         if (FAILED(hr)) return hr;
-        return dispatchInvoke(info.get(), static_cast<Primary*>(this), id, flags, params, result,
+        return dispatchInvoke(*table, static_cast<Primary*>(this), id, flags, params, result,
                               exception, argError);
     }
 
@@ -64,6 +65,11 @@ public:
 
 private:
     static ComPtr<ITypeInfo> typeInfo() { return typeInfoOf(__uuidof(Primary)); }
+    // Built on the first call of any instance; a failure is thrown, and tried again next time.
+    static const DispatchTable& dispatchTable() {
+        static const DispatchTable& table = dispatchTableOf(typeInfo().get());
+        return table;
+    }
 };
 
 // Makes a new object of class T for the library's own use.
