@@ -20,6 +20,8 @@ add_custom_command(
     COMMAND ${LARK_WIDL} ${LARK_WIDL_FLAGS} -u -o ${LARK_GEN}/record_probe_i.c ${LARK_PROBE_IDL}
     DEPENDS ${LARK_PROBE_IDL})
 add_custom_target(record_probe_idl DEPENDS ${LARK_GEN}/record_probe.tlb ${LARK_GEN}/record_probe.h)
+set_source_files_properties(${PROJECT_SOURCE_DIR}/tests/win/fixtures/record_probe.rc PROPERTIES OBJECT_DEPENDS
+                            ${LARK_GEN}/record_probe.tlb)
 set(LARK_FRAME_TEST_SOURCES
     ${PROJECT_SOURCE_DIR}/src/frame/dispatch.cpp
     ${PROJECT_SOURCE_DIR}/src/frame/dispatch_table.cpp

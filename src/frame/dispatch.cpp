@@ -12,39 +12,14 @@ namespace lark::com {
 
 namespace {
 
-// A FUNCDESC borrowed from its ITypeInfo, released when it goes.
-class FuncDesc {
-public:
-    FuncDesc(ITypeInfo* info, FUNCDESC* desc) : info_(info), desc_(desc) {}
-    FuncDesc(FuncDesc&& other) noexcept : info_(other.info_), desc_(std::exchange(other.desc_, nullptr)) {}
-    FuncDesc& operator=(FuncDesc&& other) noexcept {
-        std::swap(info_, other.info_);
-        std::swap(desc_, other.desc_);
-        return *this;
-    }
-    FuncDesc(const FuncDesc&) = delete;
-    FuncDesc& operator=(const FuncDesc&) = delete;
-    ~FuncDesc() {
-        if (desc_) info_->ReleaseFuncDesc(desc_);
-    }
-    const FUNCDESC* operator->() const { return desc_; }
-    const FUNCDESC& operator*() const { return *desc_; }
-
-private:
-    ITypeInfo* info_;
-    FUNCDESC* desc_;
-};
-
 std::optional<FuncDesc> findFunction(ITypeInfo* info, DISPID id, WORD flags) {
     TYPEATTR* attr = nullptr;
     if (FAILED(info->GetTypeAttr(&attr))) return std::nullopt;
     WORD count = attr->cFuncs;
     info->ReleaseTypeAttr(attr);
     for (UINT i = 0; i < count; ++i) {
-        FUNCDESC* desc = nullptr;
-        if (FAILED(info->GetFuncDesc(i, &desc))) continue;
-        FuncDesc f(info, desc);
-        if (desc->memid == id && (desc->invkind & flags)) return f;
+        FuncDesc f(info, i);
+        if (f && f->memid == id && (f->invkind & flags)) return f;
     }
     return std::nullopt;
 }
@@ -321,7 +296,7 @@ HRESULT invokeDirect(ITypeInfo* info, void* object, const FUNCDESC& function, DI
         } else {
             check(VariantChangeType(&value, target(argument), 0, automationType(info, element.tdesc)));
         }
-        types[at] = value.vt;
+        types[at] = element.tdesc.vt == VT_VARIANT ? VARTYPE(VT_VARIANT) : value.vt;  // a Variant goes whole
     }
     unique_variant returned;
     HRESULT hr = DispCallFunc(object, function.oVft, function.callconv, VT_ERROR, static_cast<UINT>(count),

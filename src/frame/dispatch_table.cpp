@@ -33,24 +33,6 @@ std::u16string foldedCopy(BSTR name) {
     return out;
 }
 
-// A FUNCDESC borrowed from its ITypeInfo, released when it goes.
-class FuncDescGuard {
-public:
-    FuncDescGuard(ITypeInfo* info, UINT index) : info_(info) {
-        if (FAILED(info->GetFuncDesc(index, &desc_))) desc_ = nullptr;
-    }
-    FuncDescGuard(const FuncDescGuard&) = delete;
-    FuncDescGuard& operator=(const FuncDescGuard&) = delete;
-    ~FuncDescGuard() {
-        if (desc_) info_->ReleaseFuncDesc(desc_);
-    }
-    const FUNCDESC* get() const { return desc_; }
-
-private:
-    ITypeInfo* info_;
-    FUNCDESC* desc_ = nullptr;
-};
-
 // A function's name and then its parameters' names, folded, as the description gives them.
 std::vector<std::u16string> foldedNames(ITypeInfo* info, const FUNCDESC& function) {
     std::vector<BSTR> names(static_cast<size_t>(function.cParams) + 1, nullptr);
@@ -193,18 +175,18 @@ DispatchTable::DispatchTable(ITypeInfo* info) : info_(info) {
     // Names from the dispatch description, as its GetIDsOfNames reads them: the first function
     // of a name gives the parameter names.
     for (UINT i = 0, count = functionCount(info); i < count; ++i) {
-        FuncDescGuard function(info, i);
-        if (!function.get()) continue;
-        std::vector<std::u16string> names = foldedNames(info, *function.get());
+        FuncDesc function(info, i);
+        if (!function) continue;
+        std::vector<std::u16string> names = foldedNames(info, *function);
         if (names.empty() || names_.contains(names[0])) continue;
-        Names entry{function.get()->memid, std::vector<std::u16string>(names.begin() + 1, names.end())};
+        Names entry{function->memid, std::vector<std::u16string>(names.begin() + 1, names.end())};
         names_.emplace(std::move(names[0]), std::move(entry));
     }
     // Members from the vtable description, which has every function as it is called.
     ComPtr<ITypeInfo> vtable = vtableTypeInfo(info);
     for (UINT i = 0, count = functionCount(vtable.get()); i < count; ++i) {
-        FuncDescGuard function(vtable.get(), i);
-        if (function.get()) members_.push_back(readMember(vtable.get(), *function.get()));
+        FuncDesc function(vtable.get(), i);
+        if (function) members_.push_back(readMember(vtable.get(), *function));
     }
 }
 

@@ -118,7 +118,7 @@ struct Probe final : IRecordProbe {
         return *at = reinterpret_cast<LONG_PTR>(data), data->value = v + extra, S_OK;
     }
     STDMETHODIMP Fail(ProbeRecord*) override { return com::report(Error{errPathAccess, u"Probe.Fail", u"it failed"}); }
-    STDMETHODIMP Describe(BSTR*, ProbeRecord*, BSTR*) override { return E_NOTIMPL; }
+    STDMETHODIMP Describe(ProbeRecord*, VARIANT tag, BSTR* out) override { return VarBstrFromI4(tag.lVal + 1, 0, 0, out); }
 };
 
 // A record reaches the member at the caller's address, passed by reference or held in a variable.
@@ -140,6 +140,7 @@ TEST(Frame, RecordsAreCalledAtTheCallersAddress) {
 P.Fail byRef                                    => error 75 Probe.Fail 'it failed'
 P.Fail                                          => DISP_E_PARAMNOTOPTIONAL
 P.Touch 1, 1                                    => DISP_E_TYPEMISMATCH
+P.Describe byRef, 41                            => '42'
 )");
     EXPECT_EQ(47, record.value) << "the omitted optional takes its default of 7";
     held.vt = VT_EMPTY;  // the record lives on this stack
