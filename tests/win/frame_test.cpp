@@ -147,29 +147,6 @@ P.Describe byRef, 41                            => '42'
 }
 
 // In the Western code page of the test prefix; the comparison is tested through the members.
-// Parameter names as a type browser reads them from the registered type library, which stores a
-// name once, spelled as it first appears, and gives a property the names of its first function.
-TEST(Frame, ParameterNamesAsTheRegisteredTypeLibraryGivesThem) {
-    ComPtr<ITypeLib> library;
-    ASSERT_EQ(S_OK, LoadRegTypeLib(LIBID_LARKLIB8, 1, 0, 1033, library.put()));
-    auto names = [&](REFIID iid, std::wstring member) {
-        ComPtr<ITypeInfo> info;
-        LPOLESTR name = member.data();
-        MEMBERID id = 0;
-        BSTR found[4] = {};
-        UINT count = 0;
-        if (FAILED(library->GetTypeInfoOfGuid(iid, info.put())) || FAILED(info->GetIDsOfNames(&name, 1, &id)))
-            return std::wstring(L"no ") + name;
-        info->GetNames(id, found, 4, &count);
-        std::wstring out;
-        for (UINT i = 0; i < count; ++i)
-            out += (i ? L" " : L"") + str(found[i]), SysFreeString(found[i]);
-        return out;
-    };
-    EXPECT_EQ(L"Parameter index", names(IID__CCommandLine, L"Parameter"));
-    EXPECT_EQ(L"Indent NewIndentationLevel", names(IID__CXMLFile, L"Indent"));
-}
-
 TEST(Frame, AnsiTextInTheSystemCodePage) {
     EXPECT_EQ("Caf\351 \2005|?|", com::toAnsi(u"Caf\u00e9 \u20ac5|\u4e2d|"));
     EXPECT_EQ(std::u16string(u"Caf\u00e9 \u20ac5|a\0b|", 11), com::fromAnsi({"Caf\351 \2005|a\0b|", 11}));
