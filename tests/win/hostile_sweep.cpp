@@ -157,24 +157,21 @@ LONG WINAPI crashed(EXCEPTION_POINTERS* e) {
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
-// Answers every dialog and message box the calls open, as a person who wants out would; a second
-// thread ends the process when one call runs past its limit.
+// Answers every dialog and message box the calls open, as a person who wants out would, and ends
+// the process when one call runs past its limit. (Neither step waits on another thread.)
 class Watcher {
 public:
     Watcher()
-        : closer_([this] {
-              for (; !stop_; Sleep(10))
+        : thread_([this] {
+              for (; !stop_; Sleep(10)) {
                   EnumWindows(&Watcher::close, 0);
-          }),
-          watchdog_([this] {
-              for (; !stop_; Sleep(100)) {
                   const ULONGLONG started = callStarted;
                   if (started && GetTickCount64() > started + kCallLimitMs)
                       write("FAILED: no answer within a minute from "), write(currentCall), write("\n"),
                           TerminateProcess(GetCurrentProcess(), 2);
               }
           }) {}
-    ~Watcher() { stop_ = true, closer_.join(), watchdog_.join(); }
+    ~Watcher() { stop_ = true, thread_.join(); }
 
 private:
     static BOOL CALLBACK close(HWND window, LPARAM) {
@@ -188,7 +185,7 @@ private:
         return TRUE;
     }
     std::atomic<bool> stop_{false};
-    std::thread closer_, watchdog_;
+    std::thread thread_;
 };
 
 // Waits a while for the processes that the calls started (the registry editor, say), which may
