@@ -50,6 +50,9 @@ CDataStructures3.FastSplit2 '"', 44, -1, 0, True                => String()
 both CDataStructures3.TrimStringVector @String(5 To 8)[' a '|''|'  '|'b'] => Boolean True; String(5 To 6)['a'|'b']
 both CDataStructures3.TrimStringVector @String(3 To 4)['  '|'']  => Boolean True; String(3 To 2)[]
 CDataStructures3.TrimStringVector @Array(' a ', '  ', 'b ')     => Boolean True; Variant(0 To 1)['a'|'b']
+# Named arguments take the frame's general path, not its member tables.
+CDataStructures3.TrimStringVector strArray:=@Array(' a ', 'b ') => Boolean True; Variant(0 To 1)['a'|'b']
+get CDataStructures3.lrkInstrRev StringCheck:='abc', StringMatch:='b' => Long 2
 CDataStructures3.TrimStringVector @String()                     => Boolean False; String()
 CDataStructures3.TrimStringVector @String(0 To 1, 1 To 3)['a'|'b'|'c'|'d'|'e'|'f'] => Boolean False; String(0 To 1, 1 To 3)['a'|'b'|'c'|'d'|'e'|'f']
 CDataStructures3.ValidateStringVector @String(5 To 6)['a'|'b'], 2 => Boolean True; String(5 To 6)['a'|'b']
