@@ -26,6 +26,7 @@ CDataStructures3.CompareStrings 'ABC', 'abc'                    => Long 0
 both CDataStructures3.lrkReplaceChar 1, @'Aa-a', 97, 120, 1     => Empty; 'xx-x'
 both CDataStructures3.StripQuotes @'"abc"'                      => Empty; 'abc'
 CDataStructures3.StripQuotes @CLng(-42)                         => Empty; '-42'
+CDataStructures3.StripQuotes @!'"typed"'                        => Empty; 'typed'
 both CDataStructures3.StripQuotes @'"'                          => error 5 LARKLIB8; '"'
 CDataStructures3.lrkInstr 1, String(4194301, 'a') & 'xyz', 'XYZ', 1 => Long 4194302
 CDataStructures3.lrkReplaceChar 1, @String(16383, 'a'), 97, 98, 0 => Empty; String(16383, 'b')
