@@ -230,16 +230,16 @@ constexpr uint64_t kLongTag = UINT64_MAX;  // a short key's last byte is ">" or 
 // bytes with bit 5 cleared, mixed into one byte. Units that fold alike clear alike, so every
 // match of a pattern has the pattern's print; raw holds those low bytes, the first one lowest.
 uint8_t printOf(uint32_t raw, uint64_t hashMask) {
-    // The lowest byte flagged is the first ">" (a borrow can only flag bytes above it).
+    // The lowest byte flagged is the first ">" (a borrow can only flag bytes above it). The
+    // bytes up to it are kept: all of them when none is flagged, since 0 - 1 has every bit.
     const uint32_t gt = raw ^ 0x3E3E3E3Eu;
-    const uint32_t flagged = (gt - 0x01010101u) & ~gt & 0x80808080u;
-    const uint64_t first = flagged & (0u - flagged);
-    const auto kept = static_cast<uint32_t>(first != 0 ? (first << 1) - 1 : UINT32_MAX);
+    const uint64_t flagged = (gt - 0x01010101u) & ~gt & 0x80808080u;
+    const uint64_t kept = ((flagged & (0 - flagged)) << 1) - 1;
     return static_cast<uint8_t>((((raw & kept & 0xDFDFDFDFu) * 0x9E3779B1u) >> 24) & hashMask);
 }
 
 // The low bytes of the four units after offset open (0 past the end).
-uint32_t unitsAfter(Units text, size_t open) {
+inline uint32_t unitsAfter(Units text, size_t open) {
 #if defined(__SSE2__)
     if (open + 9 <= text.size()) {
         const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + open + 1));
@@ -425,6 +425,7 @@ void TagIndex::extend(Units text, bool complete) {
     const size_t limit = complete ? text.size() : text.size() - std::min<size_t>(text.size(), 4);
     constexpr size_t kBlock = 4096;
     std::array<uint32_t, kBlock> found;  // left unfilled: only what openingBrackets wrote is read
+    const uint64_t hashMask = hashMask_;  // in a register: the prints' stores may alias any member
     for (size_t from = indexed_; from < limit; from += kBlock) {
         const size_t count = openingBrackets(text, from, std::min(limit, from + kBlock), found.data());
         const size_t before = opens_.size();
@@ -434,8 +435,10 @@ void TagIndex::extend(Units text, bool complete) {
         uint8_t* prints = prints_.data() + before;
         for (size_t k = 0; k < count; ++k) {
             opens[k] = static_cast<int32_t>(found[k] + 1);
-            prints[k] = printOf(unitsAfter(text, found[k]), hashMask_);
+            prints[k] = printOf(unitsAfter(text, found[k]), hashMask);
         }
+        for (size_t k = openSamples_.size() * kSampleStep; k < opens_.size(); k += kSampleStep)
+            openSamples_.push_back(opens_[k]);
     }
     indexed_ = std::max(indexed_, limit);
     built_ = built_ || complete;
@@ -502,24 +505,22 @@ void TagIndex::sortAll(Units text) {
     sorted_ = true;
 }
 
-const int32_t* TagIndex::firstFrom(const Group& group, uint32_t lo, uint32_t hi, int32_t start) const {
-    const int32_t* at = positions_.data();
+uint32_t TagIndex::firstFrom(const int32_t* at, const int32_t* sample, uint32_t begin, uint32_t lo, uint32_t hi,
+                             int32_t start) {
     if (hi - lo > kSampleStep) {
-        // Sample k is positions_[group.begin + k * kSampleStep]; those within [lo, hi) are
-        // searched. The first at or after start bounds the answer from above, the one before it
-        // from below.
-        const int32_t* sample = samples_.data() + group.samples;
-        const uint32_t first = (lo - group.begin + kSampleStep - 1) / kSampleStep;
-        const uint32_t last = (hi - group.begin + kSampleStep - 1) / kSampleStep;
+        // Sample k is at[begin + k * kSampleStep]; those within [lo, hi) are searched. The first
+        // at or after start bounds the answer from above, the one before it from below.
+        const uint32_t first = (lo - begin + kSampleStep - 1) / kSampleStep;
+        const uint32_t last = (hi - begin + kSampleStep - 1) / kSampleStep;
         const auto k = static_cast<uint32_t>(firstNotBelow(sample + first, sample + last, start) - sample);
-        if (k > first) lo = std::max(lo, group.begin + (k - 1) * kSampleStep + 1);
-        if (k < last) hi = std::min(hi, group.begin + k * kSampleStep + 1);
+        if (k > first) lo = std::max(lo, begin + (k - 1) * kSampleStep + 1);
+        if (k < last) hi = std::min(hi, begin + k * kSampleStep + 1);
     }
-    return firstNotBelow(at + lo, at + hi, start);
+    return static_cast<uint32_t>(firstNotBelow(at + lo, at + hi, start) - at);
 }
 
 size_t TagIndex::heldBytes() const {
-    return opens_.capacity() * sizeof(int32_t) + prints_.capacity() + positions_.capacity() * sizeof(int32_t) +
+    return (opens_.capacity() + openSamples_.capacity()) * sizeof(int32_t) + prints_.capacity() + positions_.capacity() * sizeof(int32_t) +
            brackets_.capacity() * sizeof(uint32_t) +
            samples_.capacity() * sizeof(int32_t) + groups_.capacity() * sizeof(Group) +
            slots_.capacity() * sizeof(Slot);
@@ -555,7 +556,7 @@ std::optional<int32_t> TagIndex::findNear(Units text, int32_t start, const Group
     const auto count = static_cast<uint32_t>(opens_.size());
     uint32_t lo = 0, hi = count;
     narrowNear(at, lo, hi, hint_, start);
-    const auto from = static_cast<uint32_t>(firstNotBelow(at + lo, at + hi, start) - at);
+    const uint32_t from = firstFrom(at, openSamples_.data(), 0, lo, hi, start);
     const uint32_t to = count - from > kShortHop ? from + kShortHop : count;
     const size_t k = eachPrint(prints_.data(), from, to, group.print, [&](size_t j) { return isAt(text, at[j], group, pattern); });
     hint_ = static_cast<uint32_t>(std::min<size_t>(k, count - (count > 0)));
@@ -569,7 +570,8 @@ int32_t TagIndex::findListed(Units text, int32_t start, Group& group, Units patt
     uint32_t lo = group.begin, hi = group.end;
     narrowNear(at, lo, hi, group.last, start);
     // A long tag's group also holds tags that only share its hash; they are passed over.
-    for (const int32_t* p = firstFrom(group, lo, hi, start); p < at + group.end; ++p) {
+    for (const int32_t* p = at + firstFrom(at, samples_.data() + group.samples, group.begin, lo, hi, start);
+         p < at + group.end; ++p) {
         if (!group.checked || matchesAt(text, *p, pattern)) {
             group.last = static_cast<uint32_t>(p - at);
             hint_ = brackets_[group.last];

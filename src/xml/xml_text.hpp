@@ -101,6 +101,7 @@ public:
         hint_ = 0;
         listingWork_ = 0;
         opens_.clear();
+        openSamples_.clear();
         prints_.clear();
         positions_.clear();
         brackets_.clear();
@@ -173,8 +174,10 @@ private:
     uint32_t groupNumberOf(const Key& key, uint8_t print);
     // The key of the tag whose bracket is opens_[k]; the empty key when no tag opens there.
     Key keyAtBracket(Units text, size_t k) const;
-    // The first position of group at or after start, looked for in positions_[lo, hi).
-    const int32_t* firstFrom(const Group& group, uint32_t lo, uint32_t hi, int32_t start) const;
+    // The first of the sorted at[lo, hi) at or after start, where sample[k] is at[begin + k *
+    // kSampleStep], so that a search narrows to one short run within a few cache lines.
+    static uint32_t firstFrom(const int32_t* at, const int32_t* sample, uint32_t begin, uint32_t lo, uint32_t hi,
+                              int32_t start);
     int32_t findListed(Units text, int32_t start, Group& group, Units pattern);
     // The search through the prints; nothing when it ran past kShortHop brackets first.
     std::optional<int32_t> findNear(Units text, int32_t start, const Group& group, Units pattern);
@@ -186,8 +189,10 @@ private:
     void sortAll(Units text);
     void addSamples(Group& group);
 
-    // Every "<" of the text in order (1-based) and the print of the units after it.
+    // Every "<" of the text in order (1-based), every kSampleStep-th of them, and the print of the
+    // units after each.
     std::vector<int32_t> opens_;
+    std::vector<int32_t> openSamples_;
     std::vector<uint8_t> prints_;
     std::vector<int32_t> positions_;  // 1-based
     std::vector<uint32_t> brackets_;  // where in opens_ each of positions_ is
