@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstring>
-#include <utility>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <utility>
 
 #include "frame/error.hpp"
 #include "frame/filled_string.hpp"
@@ -248,7 +248,8 @@ inline uint32_t unitsAfter(Units text, size_t open) {
     }
 #endif
     uint32_t raw = 0;
-    for (size_t k = 0; k < 4 && open + 1 + k < text.size(); ++k) raw |= uint32_t{static_cast<uint8_t>(text[open + 1 + k])} << (8 * k);
+    for (size_t k = 0; k < 4 && open + 1 + k < text.size(); ++k)
+        raw |= uint32_t{static_cast<uint8_t>(text[open + 1 + k])} << (8 * k);
     return raw;
 }
 
@@ -256,11 +257,13 @@ inline uint32_t unitsAfter(Units text, size_t open) {
 Key keyOf(Units tag, uint8_t print, uint64_t hashMask) {
     Key key;
     if (tag.size() <= kShortTag) {
-        for (size_t k = 0; k < tag.size(); ++k) (k < 8 ? key.lo : key.hi) |= uint64_t{folded(tag[k])} << (8 * (k % 8));
+        for (size_t k = 0; k < tag.size(); ++k)
+            (k < 8 ? key.lo : key.hi) |= uint64_t{folded(tag[k])} << (8 * (k % 8));
         return key;
     }
     uint64_t hash = 14695981039346656037ull;  // FNV-1a
-    for (char16_t c : tag) hash = (hash ^ folded(c)) * 1099511628211ull;
+    for (char16_t c : tag)
+        hash = (hash ^ folded(c)) * 1099511628211ull;
     return Key{hash & hashMask, kLongTag ^ print};
 }
 
@@ -338,7 +341,8 @@ size_t eachPrint(const uint8_t* prints, size_t from, size_t to, uint8_t print, V
         const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(prints + k));
         for (auto hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, wanted))); hits != 0;
              hits &= hits - 1)
-            if (visit(k + static_cast<size_t>(std::countr_zero(hits)))) return k + static_cast<size_t>(std::countr_zero(hits));
+            if (visit(k + static_cast<size_t>(std::countr_zero(hits))))
+                return k + static_cast<size_t>(std::countr_zero(hits));
     }
 #endif
     for (; k < to; ++k)
@@ -350,7 +354,8 @@ size_t eachPrint(const uint8_t* prints, size_t from, size_t to, uint8_t print, V
 // searches of a walk land anywhere, and a mispredicted branch a step costs more than the step.
 const int32_t* firstNotBelow(const int32_t* first, const int32_t* last, int32_t value) {
     if (first >= last) return first;
-    for (auto n = static_cast<size_t>(last - first); n > 1; n -= n / 2) first = first[n / 2] < value ? first + n / 2 : first;
+    for (auto n = static_cast<size_t>(last - first); n > 1; n -= n / 2)
+        first = first[n / 2] < value ? first + n / 2 : first;
     return first + (*first < value);
 }
 
@@ -396,7 +401,7 @@ void TagIndex::growSlots() {
         if (slot.group != 0) probe(slot.key) = slot;
 }
 
-uint32_t TagIndex::groupNumberOf(const Key& key, uint8_t print) {
+uint32_t TagIndex::groupNumberOf(const Key& key) {
     if (slots_.empty()) growSlots();
     Slot* slot = &probe(key);
     if (slot->group == 0) {
@@ -406,7 +411,6 @@ uint32_t TagIndex::groupNumberOf(const Key& key, uint8_t print) {
         }
         Group group;
         group.key = key;
-        group.print = print;
         group.checked = key.hi >> 56 == 0xFF;
         groups_.push_back(group);
         *slot = Slot{key, static_cast<uint32_t>(groups_.size())};
@@ -424,7 +428,7 @@ void TagIndex::extend(Units text, bool complete) {
     // close to its end wait for the next call.
     const size_t limit = complete ? text.size() : text.size() - std::min<size_t>(text.size(), 4);
     constexpr size_t kBlock = 4096;
-    std::array<uint32_t, kBlock> found;  // left unfilled: only what openingBrackets wrote is read
+    std::array<uint32_t, kBlock> found;   // left unfilled: only what openingBrackets wrote is read
     const uint64_t hashMask = hashMask_;  // in a register: the prints' stores may alias any member
     for (size_t from = indexed_; from < limit; from += kBlock) {
         const size_t count = openingBrackets(text, from, std::min(limit, from + kBlock), found.data());
@@ -456,13 +460,16 @@ TagIndex::Key TagIndex::keyAtBracket(Units text, size_t k) const {
 
 void TagIndex::addSamples(Group& group) {
     group.samples = static_cast<uint32_t>(samples_.size());
-    for (uint32_t k = group.begin; k < group.end; k += kSampleStep) samples_.push_back(positions_[k]);
+    for (uint32_t k = group.begin; k < group.end; k += kSampleStep)
+        samples_.push_back(positions_[k]);
 }
 
-void TagIndex::list(Units text, Group& group) {
+uint32_t TagIndex::list(Units text, const Prepared& tag) {
+    const uint32_t number = groupNumberOf(tag.key);
+    Group& group = groups_[number - 1];
     group.begin = static_cast<uint32_t>(positions_.size());
     size_t compared = 0;
-    eachPrint(prints_.data(), 0, prints_.size(), group.print, [&](size_t k) {
+    eachPrint(prints_.data(), 0, prints_.size(), tag.print, [&](size_t k) {
         ++compared;
         if (keyAtBracket(text, k) == group.key) {
             positions_.push_back(opens_[k]);
@@ -471,11 +478,11 @@ void TagIndex::list(Units text, Group& group) {
         return false;
     });
     group.end = group.last = static_cast<uint32_t>(positions_.size());
-    group.listed = true;
     addSamples(group);
     // A pass over the prints, and the tags compared: more than those listed when other tags
     // share the print.
     listingWork_ += prints_.size() / 16 + compared;
+    return number;
 }
 
 // The positions of each group laid end to end, a group after another, each in text order.
@@ -485,7 +492,7 @@ void TagIndex::sortAll(Units text) {
     for (size_t k = 0; k < opens_.size(); ++k) {
         const Key key = keyAtBracket(text, k);
         if (key == Key{}) continue;
-        const uint32_t number = groupNumberOf(key, prints_[k]);
+        const uint32_t number = groupNumberOf(key);
         if (number > lists.size()) lists.resize(number);
         lists[number - 1].push_back(static_cast<uint32_t>(k));
     }
@@ -496,10 +503,10 @@ void TagIndex::sortAll(Units text) {
     for (size_t g = 0; g < groups_.size(); ++g) {
         Group& group = groups_[g];
         group.begin = static_cast<uint32_t>(positions_.size());
-        for (const uint32_t k : lists[g]) positions_.push_back(opens_[k]);
+        for (const uint32_t k : lists[g])
+            positions_.push_back(opens_[k]);
         brackets_.insert(brackets_.end(), lists[g].begin(), lists[g].end());
         group.end = group.last = static_cast<uint32_t>(positions_.size());
-        group.listed = true;
         addSamples(group);
     }
     sorted_ = true;
@@ -520,45 +527,39 @@ uint32_t TagIndex::firstFrom(const int32_t* at, const int32_t* sample, uint32_t 
 }
 
 size_t TagIndex::heldBytes() const {
-    return (opens_.capacity() + openSamples_.capacity()) * sizeof(int32_t) + prints_.capacity() + positions_.capacity() * sizeof(int32_t) +
-           brackets_.capacity() * sizeof(uint32_t) +
-           samples_.capacity() * sizeof(int32_t) + groups_.capacity() * sizeof(Group) +
-           slots_.capacity() * sizeof(Slot);
+    const size_t brackets = (opens_.capacity() + openSamples_.capacity()) * sizeof(int32_t) + prints_.capacity();
+    const size_t listed = (positions_.capacity() + brackets_.capacity() + samples_.capacity()) * sizeof(int32_t);
+    return brackets + listed + groups_.capacity() * sizeof(Group) + slots_.capacity() * sizeof(Slot);
 }
 
 TagIndex::Prepared TagIndex::prepare(Units text, Units pattern) {
-    Prepared prepared{pattern};
+    Prepared prepared;
+    prepared.pattern = pattern;
     if (!indexes(text.size()) || !isSingleTag(pattern)) return prepared;
     if (!built_) build(text);
     prepared.direct = false;
-    const uint8_t print = printOfTag(pattern, hashMask_);
-    const Key key = keyOf(pattern, print, hashMask_);
-    if (!sorted_) {
-        prepared.group = groupNumberOf(key, print);
-    } else if (!slots_.empty()) {
-        // Every tag of the text has its group: a key without one is not there.
-        prepared.group = probe(key).group;
-    }
+    prepared.print = printOfTag(pattern, hashMask_);
+    prepared.key = keyOf(pattern, prepared.print, hashMask_);
+    if (!slots_.empty()) prepared.group = probe(prepared.key).group;
     return prepared;
 }
 
-// Whether the tag of group lies at the 1-based position pos, where a bracket with its print is.
-bool TagIndex::isAt(Units text, int32_t pos, const Group& group, Units pattern) const {
+bool TagIndex::isAt(Units text, int32_t pos, const Prepared& tag) const {
 #if defined(__SSE2__)
     const auto open = static_cast<size_t>(pos - 1);
-    if (!group.checked && text.size() - open >= kShortTag) return shortKeyAt(text.data() + open) == group.key;
+    if (tag.key.hi >> 56 != 0xFF && text.size() - open >= kShortTag) return shortKeyAt(text.data() + open) == tag.key;
 #endif
-    return matchesAt(text, pos, pattern);
+    return matchesAt(text, pos, tag.pattern);
 }
 
-std::optional<int32_t> TagIndex::findNear(Units text, int32_t start, const Group& group, Units pattern) {
+std::optional<int32_t> TagIndex::findNear(Units text, int32_t start, const Prepared& tag) {
     const int32_t* at = opens_.data();
     const auto count = static_cast<uint32_t>(opens_.size());
     uint32_t lo = 0, hi = count;
     narrowNear(at, lo, hi, hint_, start);
     const uint32_t from = firstFrom(at, openSamples_.data(), 0, lo, hi, start);
     const uint32_t to = count - from > kShortHop ? from + kShortHop : count;
-    const size_t k = eachPrint(prints_.data(), from, to, group.print, [&](size_t j) { return isAt(text, at[j], group, pattern); });
+    const size_t k = eachPrint(prints_.data(), from, to, tag.print, [&](size_t j) { return isAt(text, at[j], tag); });
     hint_ = static_cast<uint32_t>(std::min<size_t>(k, count - (count > 0)));
     if (k < to) return at[k];
     if (to == count) return 0;
@@ -583,18 +584,22 @@ int32_t TagIndex::findListed(Units text, int32_t start, Group& group, Units patt
 
 int32_t TagIndex::find(Units source, int32_t start, const Prepared& pattern) {
     if (pattern.direct) return plainFind(start, source, pattern.pattern);
-    if (start < 1 || start > len32(source) || pattern.group == 0) return 0;
-    Group* group = &groups_[pattern.group - 1];
-    if (!group->listed) {
-        if (const auto near = findNear(source, start, *group, pattern.pattern)) return *near;
+    if (start < 1 || start > len32(source)) return 0;
+    // Its group, when it was listed since the pattern was prepared.
+    uint32_t number = pattern.group != 0 || slots_.empty() ? pattern.group : probe(pattern.key).group;
+    if (number == 0) {
+        // Every tag of the text has its group: a tag without one is not there.
+        if (sorted_) return 0;
+        if (const auto near = findNear(source, start, pattern)) return *near;
         if (listingWork_ > kListingPasses * opens_.size()) {
             sortAll(source);
-            group = &groups_[pattern.group - 1];
+            number = probe(pattern.key).group;
+            if (number == 0) return 0;
         } else {
-            list(source, *group);
+            number = list(source, pattern);
         }
     }
-    return findListed(source, start, *group, pattern.pattern);
+    return findListed(source, start, groups_[number - 1], pattern.pattern);
 }
 
 // ---- Document ----

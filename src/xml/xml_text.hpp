@@ -128,24 +128,25 @@ public:
         uint64_t lo = 0, hi = 0;
         friend bool operator==(const Key&, const Key&) = default;
     };
-    // The tags known by one key. Once listed, their positions are positions_[begin, end), with
-    // where the last lookup ended, since walks move forward. Long tags are grouped by their hash,
-    // so each of their positions is checked against the pattern. samples_ from samples on holds
-    // every kSampleStep-th of them, so that a search narrows to one short run of positions within
-    // a few cache lines.
+    // The listed tags of one key: their positions are positions_[begin, end), with where the last
+    // lookup ended, since walks move forward. Long tags are grouped by their hash, so each of their
+    // positions is checked against the pattern. samples_ from samples on holds every
+    // kSampleStep-th of them, so that a search narrows to one short run of positions within a few
+    // cache lines.
     struct Group {
         Key key;
         uint32_t begin = 0, end = 0, last = 0;
         uint32_t samples = 0;
-        uint8_t print = 0;
-        bool listed = false;
         bool checked = false;
     };
     // A pattern looked up once for all the searches of a walk; valid until the index is cleared.
     struct Prepared {
         Units pattern;
         bool direct = true;  // searched in the text itself
-        uint32_t group = 0;  // else the number of its group; 0 when the text has none
+        // Else how its tag is known, and the number of its group when it was listed already.
+        Key key;
+        uint8_t print = 0;
+        uint32_t group = 0;
     };
     Prepared prepare(Units text, Units pattern);
     // The first match of pattern at or after start (1-based), 0 when there is none.
@@ -170,8 +171,8 @@ private:
     // The slot of key: its own, or the free one where it belongs.
     Slot& probe(const Key& key);
     void growSlots();
-    // The number of the group of key; a new one, not yet listed, for a key not seen before.
-    uint32_t groupNumberOf(const Key& key, uint8_t print);
+    // The number of the group of key; a new, empty one for a key not seen before.
+    uint32_t groupNumberOf(const Key& key);
     // The key of the tag whose bracket is opens_[k]; the empty key when no tag opens there.
     Key keyAtBracket(Units text, size_t k) const;
     // The first of the sorted at[lo, hi) at or after start, where sample[k] is at[begin + k *
@@ -180,12 +181,12 @@ private:
                               int32_t start);
     int32_t findListed(Units text, int32_t start, Group& group, Units pattern);
     // The search through the prints; nothing when it ran past kShortHop brackets first.
-    std::optional<int32_t> findNear(Units text, int32_t start, const Group& group, Units pattern);
-    // Whether group's tag lies at the 1-based position pos.
-    bool isAt(Units text, int32_t pos, const Group& group, Units pattern) const;
-    // Gives group its positions, from the brackets with its print.
-    void list(Units text, Group& group);
-    // Gives every tag of the text its group, listed.
+    std::optional<int32_t> findNear(Units text, int32_t start, const Prepared& tag);
+    // Whether the tag lies at the 1-based position pos.
+    bool isAt(Units text, int32_t pos, const Prepared& tag) const;
+    // The number of the tag's group, listed from the brackets with its print.
+    uint32_t list(Units text, const Prepared& tag);
+    // Gives every tag of the text its group.
     void sortAll(Units text);
     void addSamples(Group& group);
 
