@@ -350,6 +350,12 @@ size_t eachPrint(const uint8_t* prints, size_t from, size_t to, uint8_t print, V
     return to;
 }
 
+template <class T>
+void release(std::vector<T>& v) {
+    v.clear();
+    v.shrink_to_fit();
+}
+
 // std::lower_bound on sorted positions, halving without a branch that depends on them: the
 // searches of a walk land anywhere, and a mispredicted branch a step costs more than the step.
 const int32_t* firstNotBelow(const int32_t* first, const int32_t* last, int32_t value) {
@@ -410,7 +416,6 @@ uint32_t TagIndex::groupNumberOf(const Key& key) {
             slot = &probe(key);
         }
         Group group;
-        group.key = key;
         group.checked = key.hi >> 56 == 0xFF;
         groups_.push_back(group);
         *slot = Slot{key, static_cast<uint32_t>(groups_.size())};
@@ -471,7 +476,7 @@ uint32_t TagIndex::list(Units text, const Prepared& tag) {
     size_t compared = 0;
     eachPrint(prints_.data(), 0, prints_.size(), tag.print, [&](size_t k) {
         ++compared;
-        if (keyAtBracket(text, k) == group.key) {
+        if (keyAtBracket(text, k) == tag.key) {
             positions_.push_back(opens_[k]);
             brackets_.push_back(static_cast<uint32_t>(k));
         }
@@ -487,29 +492,30 @@ uint32_t TagIndex::list(Units text, const Prepared& tag) {
 
 // The positions of each group laid end to end, a group after another, each in text order.
 void TagIndex::sortAll(Units text) {
-    // The brackets of each group, then their positions.
-    std::vector<std::vector<uint32_t>> lists(groups_.size());
+    std::vector<std::vector<int32_t>> lists(groups_.size());
     for (size_t k = 0; k < opens_.size(); ++k) {
         const Key key = keyAtBracket(text, k);
         if (key == Key{}) continue;
         const uint32_t number = groupNumberOf(key);
         if (number > lists.size()) lists.resize(number);
-        lists[number - 1].push_back(static_cast<uint32_t>(k));
+        lists[number - 1].push_back(opens_[k]);
     }
     lists.resize(groups_.size());
     positions_.clear();
-    brackets_.clear();
     samples_.clear();
     for (size_t g = 0; g < groups_.size(); ++g) {
         Group& group = groups_[g];
         group.begin = static_cast<uint32_t>(positions_.size());
-        for (const uint32_t k : lists[g])
-            positions_.push_back(opens_[k]);
-        brackets_.insert(brackets_.end(), lists[g].begin(), lists[g].end());
+        positions_.insert(positions_.end(), lists[g].begin(), lists[g].end());
         group.end = group.last = static_cast<uint32_t>(positions_.size());
         addSamples(group);
     }
     sorted_ = true;
+    // Searches go by the lists alone from now on.
+    release(opens_);
+    release(openSamples_);
+    release(prints_);
+    release(brackets_);
 }
 
 uint32_t TagIndex::firstFrom(const int32_t* at, const int32_t* sample, uint32_t begin, uint32_t lo, uint32_t hi,
@@ -575,7 +581,7 @@ int32_t TagIndex::findListed(Units text, int32_t start, Group& group, Units patt
          p < at + group.end; ++p) {
         if (!group.checked || matchesAt(text, *p, pattern)) {
             group.last = static_cast<uint32_t>(p - at);
-            hint_ = brackets_[group.last];
+            if (!sorted_) hint_ = brackets_[group.last];
             return *p;
         }
     }

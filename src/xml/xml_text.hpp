@@ -134,7 +134,6 @@ public:
     // kSampleStep-th of them, so that a search narrows to one short run of positions within a few
     // cache lines.
     struct Group {
-        Key key;
         uint32_t begin = 0, end = 0, last = 0;
         uint32_t samples = 0;
         bool checked = false;
@@ -186,7 +185,7 @@ private:
     bool isAt(Units text, int32_t pos, const Prepared& tag) const;
     // The number of the tag's group, listed from the brackets with its print.
     uint32_t list(Units text, const Prepared& tag);
-    // Gives every tag of the text its group.
+    // Gives every tag of the text its group, in place of what the searches through the prints use.
     void sortAll(Units text);
     void addSamples(Group& group);
 
