@@ -85,7 +85,8 @@ private:
 // - a tag whose search runs far gets the sorted list of its positions, built by one pass over
 //   the prints, and is then found by halving;
 // - once such lists have cost several passes (many tags searched far, or prints shared by many
-//   different tags), every tag is sorted into its kind in one pass, as when nothing is known.
+//   different tags), every tag is sorted into its group in one pass, and searches go by the
+//   lists alone.
 // It serves one text: clear() whenever that text changes.
 class TagIndex {
 public:
@@ -129,8 +130,8 @@ public:
         friend bool operator==(const Key&, const Key&) = default;
     };
     // The listed tags of one key: their positions are positions_[begin, end), with where the last
-    // lookup ended, since walks move forward. Long tags are grouped by their hash, so each of their
-    // positions is checked against the pattern. samples_ from samples on holds every
+    // lookup ended, since walks move forward. Long tags are grouped by their hash and print, so each
+    // of their positions is checked against the pattern. samples_ from samples on holds every
     // kSampleStep-th of them, so that a search narrows to one short run of positions within a few
     // cache lines.
     struct Group {
