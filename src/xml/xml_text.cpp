@@ -596,7 +596,13 @@ int32_t TagIndex::find(Units source, int32_t start, const Prepared& pattern) {
     if (number == 0) {
         // Every tag of the text has its group: a tag without one is not there.
         if (sorted_) return 0;
-        if (const auto near = findNear(source, start, pattern)) return *near;
+        // Searches through the prints each read the text where they land. When the tags of one
+        // print have had as many as one per kNearPerList brackets, which cost about what a list
+        // does, the tag searched is listed, so that a long session ends up halving.
+        const bool often = ++nearSearches_[pattern.print] > opens_.size() / kNearPerList;
+        if (often) nearSearches_[pattern.print] = 0;
+        if (!often)
+            if (const auto near = findNear(source, start, pattern)) return *near;
         if (listingWork_ > kListingPasses * opens_.size()) {
             sortAll(source);
             number = probe(pattern.key).group;

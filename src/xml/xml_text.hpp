@@ -101,6 +101,7 @@ public:
         indexed_ = 0;
         hint_ = 0;
         listingWork_ = 0;
+        nearSearches_ = {};
         opens_.clear();
         openSamples_.clear();
         prints_.clear();
@@ -159,6 +160,8 @@ private:
     static constexpr uint32_t kSampleStep = 64;
     // A search that passes this many brackets without a match lists its tag's positions.
     static constexpr uint32_t kShortHop = 256;
+    // Searches through the prints, per print and bracket, after which the tag searched is listed.
+    static constexpr size_t kNearPerList = 32;
     // Listings may cost this many passes over the brackets before every tag is sorted.
     static constexpr uint64_t kListingPasses = 4;
     // Open addressing by a hash of the key; group is the group number, 0 when free.
@@ -207,6 +210,8 @@ private:
     uint32_t hint_ = 0;
     // What the listings have cost so far, in brackets passed.
     uint64_t listingWork_ = 0;
+    // The searches through the prints since the last listing of a tag with that print.
+    std::array<uint32_t, 256> nearSearches_{};
     bool built_ = false;
     bool sorted_ = false;  // every tag has its group
     size_t threshold_ = kDefaultThreshold;
