@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstring>
-#include <utility>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <utility>
 
 #include "frame/error.hpp"
 #include "frame/filled_string.hpp"
@@ -226,17 +226,49 @@ using Key = TagIndex::Key;
 constexpr size_t kShortTag = 16;
 constexpr uint64_t kLongTag = UINT64_MAX;  // a short key's last byte is ">" or 0, never 0xFF
 
-// The key of tag, whose units end with its ">".
-Key keyOf(Units tag, uint64_t hashMask) {
+// The print of a tag: the units after its "<", four at most and none past its ">", by their low
+// bytes with bit 5 cleared, mixed into one byte. Units that fold alike clear alike, so every
+// match of a pattern has the pattern's print; raw holds those low bytes, the first one lowest.
+uint8_t printOf(uint32_t raw, uint64_t hashMask) {
+    // The lowest byte flagged is the first ">" (a borrow can only flag bytes above it). The
+    // bytes up to it are kept: all of them when none is flagged, since 0 - 1 has every bit.
+    const uint32_t gt = raw ^ 0x3E3E3E3Eu;
+    const uint64_t flagged = (gt - 0x01010101u) & ~gt & 0x80808080u;
+    const uint64_t kept = ((flagged & (0 - flagged)) << 1) - 1;
+    return static_cast<uint8_t>((((raw & kept & 0xDFDFDFDFu) * 0x9E3779B1u) >> 24) & hashMask);
+}
+
+// The low bytes of the four units after offset open (0 past the end).
+inline uint32_t unitsAfter(Units text, size_t open) {
+#if defined(__SSE2__)
+    if (open + 9 <= text.size()) {
+        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + open + 1));
+        const __m128i bytes = _mm_and_si128(units, _mm_set1_epi16(0xFF));
+        return static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(bytes, bytes)));
+    }
+#endif
+    uint32_t raw = 0;
+    for (size_t k = 0; k < 4 && open + 1 + k < text.size(); ++k)
+        raw |= uint32_t{static_cast<uint8_t>(text[open + 1 + k])} << (8 * k);
+    return raw;
+}
+
+// The key of tag, whose units end with its ">", and whose print is print.
+Key keyOf(Units tag, uint8_t print, uint64_t hashMask) {
     Key key;
     if (tag.size() <= kShortTag) {
-        for (size_t k = 0; k < tag.size(); ++k) (k < 8 ? key.lo : key.hi) |= uint64_t{folded(tag[k])} << (8 * (k % 8));
+        for (size_t k = 0; k < tag.size(); ++k)
+            (k < 8 ? key.lo : key.hi) |= uint64_t{folded(tag[k])} << (8 * (k % 8));
         return key;
     }
     uint64_t hash = 14695981039346656037ull;  // FNV-1a
-    for (char16_t c : tag) hash = (hash ^ folded(c)) * 1099511628211ull;
-    return Key{hash & hashMask, kLongTag};
+    for (char16_t c : tag)
+        hash = (hash ^ folded(c)) * 1099511628211ull;
+    return Key{hash & hashMask, kLongTag ^ print};
 }
+
+// The print of a pattern that is a single tag.
+uint8_t printOfTag(Units tag, uint64_t hashMask) { return printOf(unitsAfter(tag, 0), hashMask); }
 
 // The length of the tag opening at offset open (up to and including the first ">"), or 0 when
 // no ">" follows within kMaxTagUnits units.
@@ -247,18 +279,10 @@ size_t tagLength(Units text, size_t open) {
     return 0;
 }
 
-// The key of the tag opening at offset open; false when no tag opens there.
-bool keyAt(Units text, size_t open, uint64_t hashMask, Key& key) {
-    const size_t length = tagLength(text, open);
-    if (length == 0) return false;
-    key = keyOf(text.substr(open, length), hashMask);
-    return true;
-}
-
 #if defined(__SSE2__)
 // The key of a tag of up to 16 units, read with two loads from at, which has 16 units after it;
-// false when no ">" is among them.
-inline bool shortKeyAt(const char16_t* at, Key& key) {
+// the empty key when no ">" is among them.
+inline Key shortKeyAt(const char16_t* at) {
     const auto* units = reinterpret_cast<const __m128i*>(at);
     const __m128i lowByte = _mm_set1_epi16(0xFF);
     const __m128i bytes = _mm_packus_epi16(_mm_and_si128(_mm_loadu_si128(units), lowByte),
@@ -267,15 +291,13 @@ inline bool shortKeyAt(const char16_t* at, Key& key) {
         _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8('a' - 1)), _mm_cmplt_epi8(bytes, _mm_set1_epi8('z' + 1)));
     const __m128i fold = _mm_sub_epi8(bytes, _mm_and_si128(lower, _mm_set1_epi8(32)));
     const auto closing = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(fold, _mm_set1_epi8('>'))));
-    if (closing == 0) return false;
+    if (closing == 0) return {};
     const auto length = static_cast<char>(std::countr_zero(closing) + 1);
     const __m128i index = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
     const __m128i tag = _mm_and_si128(fold, _mm_cmplt_epi8(index, _mm_set1_epi8(length)));
     alignas(16) uint64_t halves[2];
     _mm_store_si128(reinterpret_cast<__m128i*>(halves), tag);
-    key.lo = halves[0];
-    key.hi = halves[1];
-    return true;
+    return Key{halves[0], halves[1]};
 }
 #endif
 
@@ -308,12 +330,57 @@ size_t openingBrackets(Units text, size_t from, size_t to, uint32_t* out) {
     return n;
 }
 
+// Calls visit(k) for each k in [from, to) whose print is print, in order, until visit returns
+// true; returns that k, or to. 16 prints a step with SSE2.
+template <class Visit>
+size_t eachPrint(const uint8_t* prints, size_t from, size_t to, uint8_t print, Visit visit) {
+    size_t k = from;
+#if defined(__SSE2__)
+    const __m128i wanted = _mm_set1_epi8(static_cast<char>(print));
+    for (; k + 16 <= to; k += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(prints + k));
+        for (auto hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, wanted))); hits != 0;
+             hits &= hits - 1)
+            if (visit(k + static_cast<size_t>(std::countr_zero(hits))))
+                return k + static_cast<size_t>(std::countr_zero(hits));
+    }
+#endif
+    for (; k < to; ++k)
+        if (prints[k] == print && visit(k)) return k;
+    return to;
+}
+
+template <class T>
+void release(std::vector<T>& v) {
+    v.clear();
+    v.shrink_to_fit();
+}
+
 // std::lower_bound on sorted positions, halving without a branch that depends on them: the
 // searches of a walk land anywhere, and a mispredicted branch a step costs more than the step.
 const int32_t* firstNotBelow(const int32_t* first, const int32_t* last, int32_t value) {
     if (first >= last) return first;
-    for (auto n = static_cast<size_t>(last - first); n > 1; n -= n / 2) first = first[n / 2] < value ? first + n / 2 : first;
+    for (auto n = static_cast<size_t>(last - first); n > 1; n -= n / 2)
+        first = first[n / 2] < value ? first + n / 2 : first;
     return first + (*first < value);
+}
+
+// Narrows [lo, hi), the part of the sorted at that holds the first position at or after start,
+// around last, where the previous search ended: forward in doubling steps when a walk moves on,
+// else before it.
+void narrowNear(const int32_t* at, uint32_t& lo, uint32_t& hi, uint32_t last, int32_t start) {
+    if (last < lo || last >= hi) return;
+    if (at[last] < start) {
+        lo = last + 1;
+        uint32_t step = 1;
+        while (step <= hi - lo && at[lo + step - 1] < start) {
+            lo += step;
+            step *= 2;
+        }
+        hi = std::min(hi, lo + step);
+    } else {
+        hi = last + 1;
+    }
 }
 
 // The slot of key in a table of 2 to the power 64 - shift slots: the top bits of its hash.
@@ -340,153 +407,211 @@ void TagIndex::growSlots() {
         if (slot.group != 0) probe(slot.key) = slot;
 }
 
+uint32_t TagIndex::groupNumberOf(const Key& key) {
+    if (slots_.empty()) growSlots();
+    Slot* slot = &probe(key);
+    if (slot->group == 0) {
+        if ((groups_.size() + 1) * 2 > slots_.size()) {
+            growSlots();
+            slot = &probe(key);
+        }
+        Group group;
+        group.checked = key.hi >> 56 == 0xFF;
+        groups_.push_back(group);
+        *slot = Slot{key, static_cast<uint32_t>(groups_.size())};
+    }
+    return slot->group;
+}
+
 void TagIndex::build(Units text) {
     clear();
     extend(text, true);
 }
 
-std::vector<int32_t>& TagIndex::listOf(const Key& key) {
-    Slot* slot = &probe(key);
-    if (slot->group == 0) {
-        if ((lists_.size() + 1) * 2 > slots_.size()) {
-            growSlots();
-            slot = &probe(key);
-        }
-        lists_.emplace_back();
-        *slot = Slot{key, static_cast<uint32_t>(lists_.size())};
-    }
-    return lists_[slot->group - 1];
-}
-
 void TagIndex::extend(Units text, bool complete) {
-    if (slots_.empty()) growSlots();
-    // A tag may run up to kMaxTagUnits units past its "<": until the text is complete, the
-    // brackets that close to its end wait for the next call.
-    const size_t limit = complete ? text.size() : text.size() - std::min(text.size(), kMaxTagUnits);
-    // The members the loop reads, held apart from the positions it writes.
-    const uint64_t hashMask = hashMask_;
-    const Slot* slots = slots_.data();
-    unsigned slotShift = slotShift_;
-    std::vector<int32_t>* lists = lists_.data();
+    // A print reads four units past its "<": until the text is complete, the brackets that
+    // close to its end wait for the next call.
+    const size_t limit = complete ? text.size() : text.size() - std::min<size_t>(text.size(), 4);
     constexpr size_t kBlock = 4096;
-    std::array<uint32_t, kBlock> opens;  // left unfilled: only what openingBrackets wrote is read
+    std::array<uint32_t, kBlock> found;   // left unfilled: only what openingBrackets wrote is read
+    const uint64_t hashMask = hashMask_;  // in a register: the prints' stores may alias any member
     for (size_t from = indexed_; from < limit; from += kBlock) {
-        const size_t count = openingBrackets(text, from, std::min(limit, from + kBlock), opens.data());
+        const size_t count = openingBrackets(text, from, std::min(limit, from + kBlock), found.data());
+        const size_t before = opens_.size();
+        opens_.resize(before + count);
+        prints_.resize(before + count);
+        int32_t* opens = opens_.data() + before;
+        uint8_t* prints = prints_.data() + before;
         for (size_t k = 0; k < count; ++k) {
-            const size_t open = opens[k];
-            Key key;
-#if defined(__SSE2__)
-            if (text.size() - open < kShortTag || !shortKeyAt(text.data() + open, key))
-#endif
-                if (!keyAt(text, open, hashMask, key)) continue;
-            // Nearly every tag repeats one seen before, whose slot is the first one probed.
-            const Slot& first = slots[slotIndex(key, hashMask, slotShift)];
-            std::vector<int32_t>* list;
-            if (first.group != 0 && first.key == key) {
-                list = &lists[first.group - 1];
-            } else {
-                list = &listOf(key);
-                slots = slots_.data();
-                slotShift = slotShift_;
-                lists = lists_.data();
-            }
-            list->push_back(static_cast<int32_t>(open + 1));
-            // Some thirty lists grow side by side, more than the processor follows on its own.
-            __builtin_prefetch(list->data() + list->size() + 64, 1);
+            opens[k] = static_cast<int32_t>(found[k] + 1);
+            prints[k] = printOf(unitsAfter(text, found[k]), hashMask);
         }
+        for (size_t k = openSamples_.size() * kSampleStep; k < opens_.size(); k += kSampleStep)
+            openSamples_.push_back(opens_[k]);
     }
     indexed_ = std::max(indexed_, limit);
-    if (complete) finish();
+    built_ = built_ || complete;
 }
 
-void TagIndex::finish() {
-    size_t total = 0;
-    for (const auto& list : lists_) total += list.size();
-    positions_.reserve(total);
-    samples_.reserve(total / kSampleStep + lists_.size());
-    groups_.resize(lists_.size());
-    for (const Slot& slot : slots_) {
-        if (slot.group == 0) continue;
-        Group& group = groups_[slot.group - 1];
-        const auto& list = lists_[slot.group - 1];
+TagIndex::Key TagIndex::keyAtBracket(Units text, size_t k) const {
+    const auto open = static_cast<size_t>(opens_[k] - 1);
+#if defined(__SSE2__)
+    if (text.size() - open >= kShortTag)
+        if (const Key key = shortKeyAt(text.data() + open); key != Key{}) return key;
+#endif
+    const size_t length = tagLength(text, open);
+    return length == 0 ? Key{} : keyOf(text.substr(open, length), prints_[k], hashMask_);
+}
+
+void TagIndex::addSamples(Group& group) {
+    group.samples = static_cast<uint32_t>(samples_.size());
+    for (uint32_t k = group.begin; k < group.end; k += kSampleStep)
+        samples_.push_back(positions_[k]);
+}
+
+uint32_t TagIndex::list(Units text, const Prepared& tag) {
+    const uint32_t number = groupNumberOf(tag.key);
+    Group& group = groups_[number - 1];
+    group.begin = static_cast<uint32_t>(positions_.size());
+    size_t compared = 0;
+    eachPrint(prints_.data(), 0, prints_.size(), tag.print, [&](size_t k) {
+        ++compared;
+        if (keyAtBracket(text, k) == tag.key) {
+            positions_.push_back(opens_[k]);
+            brackets_.push_back(static_cast<uint32_t>(k));
+        }
+        return false;
+    });
+    group.end = group.last = static_cast<uint32_t>(positions_.size());
+    addSamples(group);
+    // A pass over the prints, and the tags compared: more than those listed when other tags
+    // share the print.
+    listingWork_ += prints_.size() / 16 + compared;
+    return number;
+}
+
+// The positions of each group laid end to end, a group after another, each in text order.
+void TagIndex::sortAll(Units text) {
+    std::vector<std::vector<int32_t>> lists(groups_.size());
+    for (size_t k = 0; k < opens_.size(); ++k) {
+        const Key key = keyAtBracket(text, k);
+        if (key == Key{}) continue;
+        const uint32_t number = groupNumberOf(key);
+        if (number > lists.size()) lists.resize(number);
+        lists[number - 1].push_back(opens_[k]);
+    }
+    lists.resize(groups_.size());
+    positions_.clear();
+    samples_.clear();
+    for (size_t g = 0; g < groups_.size(); ++g) {
+        Group& group = groups_[g];
         group.begin = static_cast<uint32_t>(positions_.size());
-        positions_.insert(positions_.end(), list.begin(), list.end());
+        positions_.insert(positions_.end(), lists[g].begin(), lists[g].end());
         group.end = group.last = static_cast<uint32_t>(positions_.size());
-        group.checked = slot.key.hi == kLongTag;
-        group.samples = static_cast<uint32_t>(samples_.size());
-        for (uint32_t k = group.begin; k < group.end; k += kSampleStep) samples_.push_back(positions_[k]);
+        addSamples(group);
     }
-    lists_.clear();
-    lists_.shrink_to_fit();
-    built_ = true;
+    sorted_ = true;
+    // Searches go by the lists alone from now on.
+    release(opens_);
+    release(openSamples_);
+    release(prints_);
+    release(brackets_);
 }
 
-TagIndex::Group* TagIndex::groupOf(Units pattern) {
-    const Slot& slot = probe(keyOf(pattern, hashMask_));
-    return slot.group == 0 ? nullptr : &groups_[slot.group - 1];
-}
-
-const int32_t* TagIndex::firstFrom(const Group& group, uint32_t lo, uint32_t hi, int32_t start) const {
-    const int32_t* at = positions_.data();
+uint32_t TagIndex::firstFrom(const int32_t* at, const int32_t* sample, uint32_t begin, uint32_t lo, uint32_t hi,
+                             int32_t start) {
     if (hi - lo > kSampleStep) {
-        // Sample k is positions_[group.begin + k * kSampleStep]; those within [lo, hi) are
-        // searched. The first at or after start bounds the answer from above, the one before it
-        // from below.
-        const int32_t* sample = samples_.data() + group.samples;
-        const uint32_t first = (lo - group.begin + kSampleStep - 1) / kSampleStep;
-        const uint32_t last = (hi - group.begin + kSampleStep - 1) / kSampleStep;
+        // Sample k is at[begin + k * kSampleStep]; those within [lo, hi) are searched. The first
+        // at or after start bounds the answer from above, the one before it from below.
+        const uint32_t first = (lo - begin + kSampleStep - 1) / kSampleStep;
+        const uint32_t last = (hi - begin + kSampleStep - 1) / kSampleStep;
         const auto k = static_cast<uint32_t>(firstNotBelow(sample + first, sample + last, start) - sample);
-        if (k > first) lo = std::max(lo, group.begin + (k - 1) * kSampleStep + 1);
-        if (k < last) hi = std::min(hi, group.begin + k * kSampleStep + 1);
+        if (k > first) lo = std::max(lo, begin + (k - 1) * kSampleStep + 1);
+        if (k < last) hi = std::min(hi, begin + k * kSampleStep + 1);
     }
-    return firstNotBelow(at + lo, at + hi, start);
+    return static_cast<uint32_t>(firstNotBelow(at + lo, at + hi, start) - at);
 }
 
 size_t TagIndex::heldBytes() const {
-    size_t lists = lists_.capacity() * sizeof(lists_[0]);
-    for (const auto& list : lists_) lists += list.capacity() * sizeof(int32_t);
-    return positions_.capacity() * sizeof(int32_t) + samples_.capacity() * sizeof(int32_t) +
-           groups_.capacity() * sizeof(Group) + slots_.capacity() * sizeof(Slot) + lists;
+    const size_t brackets = (opens_.capacity() + openSamples_.capacity()) * sizeof(int32_t) + prints_.capacity();
+    const size_t listed = (positions_.capacity() + brackets_.capacity() + samples_.capacity()) * sizeof(int32_t);
+    return brackets + listed + groups_.capacity() * sizeof(Group) + slots_.capacity() * sizeof(Slot);
 }
 
 TagIndex::Prepared TagIndex::prepare(Units text, Units pattern) {
-    Prepared prepared{pattern};
+    Prepared prepared;
+    prepared.pattern = pattern;
     if (!indexes(text.size()) || !isSingleTag(pattern)) return prepared;
     if (!built_) build(text);
     prepared.direct = false;
-    prepared.group = groupOf(pattern);
+    prepared.print = printOfTag(pattern, hashMask_);
+    prepared.key = keyOf(pattern, prepared.print, hashMask_);
+    if (!slots_.empty()) prepared.group = probe(prepared.key).group;
     return prepared;
 }
 
-int32_t TagIndex::find(Units source, int32_t start, const Prepared& pattern) {
-    if (pattern.direct) return plainFind(start, source, pattern.pattern);
-    if (start < 1 || start > len32(source) || !pattern.group) return 0;
-    Group* group = pattern.group;
-    // The first position at or after start lies in [lo, hi): forward from the last answer in
-    // doubling steps when a walk moves on, else before it.
+bool TagIndex::isAt(Units text, int32_t pos, const Prepared& tag) const {
+#if defined(__SSE2__)
+    const auto open = static_cast<size_t>(pos - 1);
+    if (tag.key.hi >> 56 != 0xFF && text.size() - open >= kShortTag) return shortKeyAt(text.data() + open) == tag.key;
+#endif
+    return matchesAt(text, pos, tag.pattern);
+}
+
+std::optional<int32_t> TagIndex::findNear(Units text, int32_t start, const Prepared& tag) {
+    const int32_t* at = opens_.data();
+    const auto count = static_cast<uint32_t>(opens_.size());
+    uint32_t lo = 0, hi = count;
+    narrowNear(at, lo, hi, hint_, start);
+    const uint32_t from = firstFrom(at, openSamples_.data(), 0, lo, hi, start);
+    const uint32_t to = count - from > kShortHop ? from + kShortHop : count;
+    const size_t k = eachPrint(prints_.data(), from, to, tag.print, [&](size_t j) { return isAt(text, at[j], tag); });
+    hint_ = static_cast<uint32_t>(std::min<size_t>(k, count - (count > 0)));
+    if (k < to) return at[k];
+    if (to == count) return 0;
+    return std::nullopt;
+}
+
+int32_t TagIndex::findListed(Units text, int32_t start, Group& group, Units pattern) {
     const int32_t* at = positions_.data();
-    uint32_t lo = group->begin, hi = group->end;
-    if (group->last < group->end) {
-        if (at[group->last] < start) {
-            lo = group->last + 1;
-            uint32_t step = 1;
-            while (step <= hi - lo && at[lo + step - 1] < start) {
-                lo += step;
-                step *= 2;
-            }
-            hi = std::min(hi, lo + step);
-        } else {
-            hi = group->last + 1;
-        }
-    }
+    uint32_t lo = group.begin, hi = group.end;
+    narrowNear(at, lo, hi, group.last, start);
     // A long tag's group also holds tags that only share its hash; they are passed over.
-    for (const int32_t* p = firstFrom(*group, lo, hi, start); p < at + group->end; ++p) {
-        if (!group->checked || matchesAt(source, *p, pattern.pattern)) {
-            group->last = static_cast<uint32_t>(p - at);
+    for (const int32_t* p = at + firstFrom(at, samples_.data() + group.samples, group.begin, lo, hi, start);
+         p < at + group.end; ++p) {
+        if (!group.checked || matchesAt(text, *p, pattern)) {
+            group.last = static_cast<uint32_t>(p - at);
+            if (!sorted_) hint_ = brackets_[group.last];
             return *p;
         }
     }
     return 0;
+}
+
+int32_t TagIndex::find(Units source, int32_t start, const Prepared& pattern) {
+    if (pattern.direct) return plainFind(start, source, pattern.pattern);
+    if (start < 1 || start > len32(source)) return 0;
+    // Its group, when it was listed since the pattern was prepared.
+    uint32_t number = pattern.group != 0 || slots_.empty() ? pattern.group : probe(pattern.key).group;
+    if (number == 0) {
+        // Every tag of the text has its group: a tag without one is not there.
+        if (sorted_) return 0;
+        // Searches through the prints each read the text where they land. When the tags of one
+        // print have had as many as one per kNearPerList brackets, which cost about what a list
+        // does, the tag searched is listed, so that a long session ends up halving.
+        const bool often = ++nearSearches_[pattern.print] > opens_.size() / kNearPerList;
+        if (often) nearSearches_[pattern.print] = 0;
+        if (!often)
+            if (const auto near = findNear(source, start, pattern)) return *near;
+        if (listingWork_ > kListingPasses * opens_.size()) {
+            sortAll(source);
+            number = probe(pattern.key).group;
+            if (number == 0) return 0;
+        } else {
+            number = list(source, pattern);
+        }
+    }
+    return findListed(source, start, groups_[number - 1], pattern.pattern);
 }
 
 // ---- Document ----

@@ -71,14 +71,23 @@ private:
     int32_t indent_ = 0;
 };
 
-// Remembers where every tag of a large text starts, so that lookups (an occurrence walk, a
-// property read per setting, at any depth) do not scan the text again. A tag is a "<" and the
-// units up to the next ">", read as lrkInstr's text mode sees them (low byte, a..z folded). One
-// pass over the text, while it is filled in or else on the first search, sorts the tag positions
-// into groups of tags that read alike, each group in text order: about 4 bytes a tag and some 50
-// a distinct tag, no copy of any text. A pattern that is not a single tag is searched directly.
-// Every answer equals lrkInstr's in text mode. It serves one text: clear() whenever that text
-// changes.
+// Remembers where the tags of a large text start, so that lookups (an occurrence walk, a property
+// read per setting, at any depth) do not scan the text again. A tag is a "<" and the units up to
+// the next ">", read as lrkInstr's text mode sees them (low byte, a..z folded). Every answer
+// equals lrkInstr's in text mode; a pattern that is not a single tag is searched directly.
+//
+// Opening a text costs one pass, made while it is filled in (or else on the first search): it
+// records where each "<" is and a one-byte print of the units after it, 5 bytes a bracket and no
+// copy of any text. Which tag is which is only worked out for the tags looked for:
+// - a search goes through the prints from its start on and compares the text where its own
+//   print turns up, which is all a short hop (a property of the current level, the next
+//   occurrence in a walk) needs;
+// - a tag whose search runs far gets the sorted list of its positions, built by one pass over
+//   the prints, and is then found by halving;
+// - once such lists have cost several passes (many tags searched far, or prints shared by many
+//   different tags), every tag is sorted into its group in one pass, and searches go by the
+//   lists alone.
+// It serves one text: clear() whenever that text changes.
 class TagIndex {
 public:
     // Texts shorter than this are always searched directly.
@@ -88,9 +97,16 @@ public:
 
     void clear() {
         built_ = false;
+        sorted_ = false;
         indexed_ = 0;
-        lists_.clear();
+        hint_ = 0;
+        listingWork_ = 0;
+        nearSearches_ = {};
+        opens_.clear();
+        openSamples_.clear();
+        prints_.clear();
         positions_.clear();
+        brackets_.clear();
         samples_.clear();
         groups_.clear();
         slots_.clear();
@@ -99,18 +115,26 @@ public:
     // Whether a text this long is indexed at all.
     bool indexes(size_t units) const { return units >= threshold_; }
     // Indexes a text that is still arriving, as far as it has come: text holds the units so far,
-    // and complete says whether that is all of it. The tag positions are then in place before
-    // the first search, read while the text was fresh in the cache.
+    // and complete says whether that is all of it. The brackets are then recorded before the
+    // first search, read while the text was fresh in the cache.
     void extend(Units text, bool complete);
-    // Keeps only these bits of every hash, so that tests can make different tags share one.
+    // Keeps only these bits of every hash and print, so that tests can make different tags share one.
     void setHashMask(uint64_t mask) {
         hashMask_ = mask;
         clear();
     }
-    // The positions of one kind of tag: positions_[begin, end), and where the last lookup ended,
-    // since walks move forward. Long tags are grouped by their hash, so each of their positions
-    // is checked against the pattern. samples_ from samples on holds every kSampleStep-th of
-    // them, so that a search narrows to one short run of positions within a few cache lines.
+    // How a tag is known. A tag of up to 16 units: its folded bytes, zero-padded, which end at its
+    // ">" and so also give its length. A longer one: a hash of its units, and in hi its print
+    // under all ones. No tag has the empty key.
+    struct Key {
+        uint64_t lo = 0, hi = 0;
+        friend bool operator==(const Key&, const Key&) = default;
+    };
+    // The listed tags of one key: their positions are positions_[begin, end), with where the last
+    // lookup ended, since walks move forward. Long tags are grouped by their hash and print, so each
+    // of their positions is checked against the pattern. samples_ from samples on holds every
+    // kSampleStep-th of them, so that a search narrows to one short run of positions within a few
+    // cache lines.
     struct Group {
         uint32_t begin = 0, end = 0, last = 0;
         uint32_t samples = 0;
@@ -119,8 +143,11 @@ public:
     // A pattern looked up once for all the searches of a walk; valid until the index is cleared.
     struct Prepared {
         Units pattern;
-        bool direct = true;      // searched in the text itself
-        Group* group = nullptr;  // else where its matches are; nullptr when the text has none
+        bool direct = true;  // searched in the text itself
+        // Else how its tag is known, and the number of its group when it was listed already.
+        Key key;
+        uint8_t print = 0;
+        uint32_t group = 0;
     };
     Prepared prepare(Units text, Units pattern);
     // The first match of pattern at or after start (1-based), 0 when there is none.
@@ -129,44 +156,64 @@ public:
     size_t heldBytes() const;
     int32_t find(Units text, int32_t start, Units pattern) { return find(text, start, prepare(text, pattern)); }
 
-    // How a tag is known. A tag of up to 16 units: its folded bytes, zero-padded, which end at its
-    // ">" and so also give its length. A longer one: a hash of its units, and hi all ones.
-    struct Key {
-        uint64_t lo = 0, hi = 0;
-        friend bool operator==(const Key&, const Key&) = default;
-    };
-
 private:
     static constexpr uint32_t kSampleStep = 64;
-    // The first position of group at or after start, looked for in positions_[lo, hi).
-    const int32_t* firstFrom(const Group& group, uint32_t lo, uint32_t hi, int32_t start) const;
-    // Open addressing by a hash of the key; group is the group number + 1, 0 when free.
+    // A search that passes this many brackets without a match lists its tag's positions.
+    static constexpr uint32_t kShortHop = 256;
+    // Searches through the prints, per print and bracket, after which the tag searched is listed.
+    static constexpr size_t kNearPerList = 32;
+    // Listings may cost this many passes over the brackets before every tag is sorted.
+    static constexpr uint64_t kListingPasses = 4;
+    // Open addressing by a hash of the key; group is the group number, 0 when free.
     struct Slot {
         Key key;
         uint32_t group = 0;
     };
     void build(Units text);
-    // Lays the gathered positions end to end, a group after another.
-    void finish();
     size_t slotOf(const Key& key) const;
     // The slot of key: its own, or the free one where it belongs.
     Slot& probe(const Key& key);
     void growSlots();
-    // The positions so far of the tags known by key; a new list for a key not seen before.
-    std::vector<int32_t>& listOf(const Key& key);
-    // The group of the tags a single-tag pattern matches; nullptr when the text has none.
-    Group* groupOf(Units pattern);
+    // The number of the group of key; a new, empty one for a key not seen before.
+    uint32_t groupNumberOf(const Key& key);
+    // The key of the tag whose bracket is opens_[k]; the empty key when no tag opens there.
+    Key keyAtBracket(Units text, size_t k) const;
+    // The first of the sorted at[lo, hi) at or after start, where sample[k] is at[begin + k *
+    // kSampleStep], so that a search narrows to one short run within a few cache lines.
+    static uint32_t firstFrom(const int32_t* at, const int32_t* sample, uint32_t begin, uint32_t lo, uint32_t hi,
+                              int32_t start);
+    int32_t findListed(Units text, int32_t start, Group& group, Units pattern);
+    // The search through the prints; nothing when it ran past kShortHop brackets first.
+    std::optional<int32_t> findNear(Units text, int32_t start, const Prepared& tag);
+    // Whether the tag lies at the 1-based position pos.
+    bool isAt(Units text, int32_t pos, const Prepared& tag) const;
+    // The number of the tag's group, listed from the brackets with its print.
+    uint32_t list(Units text, const Prepared& tag);
+    // Gives every tag of the text its group, in place of what the searches through the prints use.
+    void sortAll(Units text);
+    void addSamples(Group& group);
 
+    // Every "<" of the text in order (1-based), every kSampleStep-th of them, and the print of the
+    // units after each.
+    std::vector<int32_t> opens_;
+    std::vector<int32_t> openSamples_;
+    std::vector<uint8_t> prints_;
     std::vector<int32_t> positions_;  // 1-based
+    std::vector<uint32_t> brackets_;  // where in opens_ each of positions_ is
     std::vector<int32_t> samples_;
     std::vector<Group> groups_;
     std::vector<Slot> slots_;
     unsigned slotShift_ = 64;
-    // While the text is being indexed: where the next tag search starts, and each group's
-    // positions so far.
+    // While the text is being indexed: where the next bracket search starts.
     size_t indexed_ = 0;
-    std::vector<std::vector<int32_t>> lists_;
+    // The bracket where the last search ended.
+    uint32_t hint_ = 0;
+    // What the listings have cost so far, in brackets passed.
+    uint64_t listingWork_ = 0;
+    // The searches through the prints since the last listing of a tag with that print.
+    std::array<uint32_t, 256> nearSearches_{};
     bool built_ = false;
+    bool sorted_ = false;  // every tag has its group
     size_t threshold_ = kDefaultThreshold;
     uint64_t hashMask_ = UINT64_MAX;
 };
