@@ -31,45 +31,18 @@ void check(HRESULT hr, const std::wstring& what) {
 
 std::wstring text(BSTR s) { return s ? std::wstring(s, SysStringLen(s)) : std::wstring(); }
 
-// The descriptions the platform hands out and takes back.
-class TypeAttr {
-public:
-    explicit TypeAttr(ITypeInfo* info) : info_(info) { check(info->GetTypeAttr(&attr_), L"GetTypeAttr"); }
-    TypeAttr(const TypeAttr&) = delete;
-    TypeAttr& operator=(const TypeAttr&) = delete;
-    ~TypeAttr() { info_->ReleaseTypeAttr(attr_); }
-    const TYPEATTR* operator->() const noexcept { return attr_; }
-
-private:
-    ITypeInfo* info_;
-    TYPEATTR* attr_ = nullptr;
+// The platform's descriptions (lark::com::TypeDescription), each required: one that cannot be
+// read ends the run.
+template <class Description>
+struct Required : lark::com::TypeDescription<Description> {
+    template <class... Index>
+    explicit Required(ITypeInfo* info, Index... index) : lark::com::TypeDescription<Description>(info, index...) {
+        check(this->status(), L"Reading a type description");
+    }
 };
-
-class FuncDesc {
-public:
-    FuncDesc(ITypeInfo* info, UINT index) : info_(info) { check(info->GetFuncDesc(index, &desc_), L"GetFuncDesc"); }
-    FuncDesc(const FuncDesc&) = delete;
-    FuncDesc& operator=(const FuncDesc&) = delete;
-    ~FuncDesc() { info_->ReleaseFuncDesc(desc_); }
-    const FUNCDESC* operator->() const noexcept { return desc_; }
-
-private:
-    ITypeInfo* info_;
-    FUNCDESC* desc_ = nullptr;
-};
-
-class VarDesc {
-public:
-    VarDesc(ITypeInfo* info, UINT index) : info_(info) { check(info->GetVarDesc(index, &desc_), L"GetVarDesc"); }
-    VarDesc(const VarDesc&) = delete;
-    VarDesc& operator=(const VarDesc&) = delete;
-    ~VarDesc() { info_->ReleaseVarDesc(desc_); }
-    const VARDESC* operator->() const noexcept { return desc_; }
-
-private:
-    ITypeInfo* info_;
-    VARDESC* desc_ = nullptr;
-};
+using TypeAttr = Required<TYPEATTR>;
+using FuncDesc = Required<FUNCDESC>;
+using VarDesc = Required<VARDESC>;
 
 struct Documentation {
     std::wstring name;

@@ -13,11 +13,7 @@ namespace lark::com {
 namespace {
 
 std::optional<FuncDesc> findFunction(ITypeInfo* info, DISPID id, WORD flags) {
-    TYPEATTR* attr = nullptr;
-    if (FAILED(info->GetTypeAttr(&attr))) return std::nullopt;
-    WORD count = attr->cFuncs;
-    info->ReleaseTypeAttr(attr);
-    for (UINT i = 0; i < count; ++i) {
+    for (UINT i = 0, count = functionCount(info); i < count; ++i) {
         FuncDesc f(info, i);
         if (f && f->memid == id && (f->invkind & flags)) return f;
     }

@@ -48,14 +48,6 @@ std::vector<std::u16string> foldedNames(ITypeInfo* info, const FUNCDESC& functio
     return out;
 }
 
-WORD functionCount(ITypeInfo* info) {
-    TYPEATTR* attr = nullptr;
-    if (FAILED(info->GetTypeAttr(&attr))) return 0;
-    const WORD count = attr->cFuncs;
-    info->ReleaseTypeAttr(attr);
-    return count;
-}
-
 // Types that the table passes as values and references (arrays of them only by reference).
 bool isPassable(VARTYPE type, bool byReference) {
     if (byReference && (type & VT_ARRAY)) return isPassable(VARTYPE(type & ~VT_ARRAY), false);
@@ -224,6 +216,11 @@ const DispatchTable& dispatchTableOf(ITypeInfo* info) {
     std::unique_ptr<DispatchTable>& table = tables->byInfo[info];
     if (!table) table = std::make_unique<DispatchTable>(info);
     return *table;
+}
+
+WORD functionCount(ITypeInfo* info) {
+    const TypeAttr attr(info);
+    return attr ? attr->cFuncs : 0;
 }
 
 VARTYPE automationType(ITypeInfo* info, const TYPEDESC& desc) {

@@ -12,7 +12,6 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <utility>
 #include <vector>
 
 namespace lark::com {
@@ -89,31 +88,8 @@ const DispatchTable& dispatchTableOf(ITypeInfo* info);
 
 // Type helpers shared with the general path.
 
-// A FUNCDESC borrowed from its ITypeInfo, released when it goes; empty when it cannot be read.
-class FuncDesc {
-public:
-    FuncDesc(ITypeInfo* info, UINT index) : info_(info) {
-        if (FAILED(info->GetFuncDesc(index, &desc_))) desc_ = nullptr;
-    }
-    FuncDesc(FuncDesc&& other) noexcept : info_(other.info_), desc_(std::exchange(other.desc_, nullptr)) {}
-    FuncDesc& operator=(FuncDesc&& other) noexcept {
-        std::swap(info_, other.info_);
-        std::swap(desc_, other.desc_);
-        return *this;
-    }
-    FuncDesc(const FuncDesc&) = delete;
-    FuncDesc& operator=(const FuncDesc&) = delete;
-    ~FuncDesc() {
-        if (desc_) info_->ReleaseFuncDesc(desc_);
-    }
-    explicit operator bool() const { return desc_ != nullptr; }
-    const FUNCDESC* operator->() const { return desc_; }
-    const FUNCDESC& operator*() const { return *desc_; }
-
-private:
-    ITypeInfo* info_;
-    FUNCDESC* desc_ = nullptr;
-};
+// How many functions the type description lists (0 when it cannot be read).
+WORD functionCount(ITypeInfo* info);
 
 // The automation type a parameter's type description stands for: enumerations become Long,
 // aliases their target, arrays VT_ARRAY | element. VT_EMPTY for what the frame leaves alone

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 
 namespace lark::com {
@@ -193,5 +194,52 @@ public:
 private:
     T* p_ = nullptr;
 };
+
+// A description borrowed from an ITypeInfo, given back when it goes: its TYPEATTR, or one
+// FUNCDESC or VARDESC by index. Empty when the type information cannot give it; status() says why.
+template <class Description>
+class TypeDescription {
+public:
+    explicit TypeDescription(ITypeInfo* info) requires std::is_same_v<Description, TYPEATTR> : info_(info) {
+        status_ = info->GetTypeAttr(&desc_);
+    }
+    TypeDescription(ITypeInfo* info, UINT index) requires(!std::is_same_v<Description, TYPEATTR>) : info_(info) {
+        if constexpr (std::is_same_v<Description, FUNCDESC>)
+            status_ = info->GetFuncDesc(index, &desc_);
+        else
+            status_ = info->GetVarDesc(index, &desc_);
+    }
+    TypeDescription(TypeDescription&& other) noexcept
+        : info_(other.info_), desc_(std::exchange(other.desc_, nullptr)), status_(other.status_) {}
+    TypeDescription& operator=(TypeDescription&& other) noexcept {
+        std::swap(info_, other.info_);
+        std::swap(desc_, other.desc_);
+        std::swap(status_, other.status_);
+        return *this;
+    }
+    TypeDescription(const TypeDescription&) = delete;
+    TypeDescription& operator=(const TypeDescription&) = delete;
+    ~TypeDescription() {
+        if (!desc_ || FAILED(status_)) return;
+        if constexpr (std::is_same_v<Description, TYPEATTR>)
+            info_->ReleaseTypeAttr(desc_);
+        else if constexpr (std::is_same_v<Description, FUNCDESC>)
+            info_->ReleaseFuncDesc(desc_);
+        else
+            info_->ReleaseVarDesc(desc_);
+    }
+    explicit operator bool() const noexcept { return SUCCEEDED(status_) && desc_; }
+    HRESULT status() const noexcept { return status_; }
+    const Description* operator->() const noexcept { return desc_; }
+    const Description& operator*() const noexcept { return *desc_; }
+
+private:
+    ITypeInfo* info_;
+    Description* desc_ = nullptr;
+    HRESULT status_ = E_FAIL;
+};
+using TypeAttr = TypeDescription<TYPEATTR>;
+using FuncDesc = TypeDescription<FUNCDESC>;
+using VarDesc = TypeDescription<VARDESC>;
 
 }  // namespace lark::com
