@@ -145,13 +145,12 @@ LONG parameterOf(const DISPPARAMS& params, UINT i, const FUNCDESC& function) {
 // The kind of a user-defined type, looking through aliases.
 TYPEKIND kindOf(ITypeInfo* info, HREFTYPE type) {
     ComPtr<ITypeInfo> ref;
-    TYPEATTR* attr = nullptr;
-    if (FAILED(info->GetRefTypeInfo(type, ref.put())) || FAILED(ref->GetTypeAttr(&attr))) return TKIND_MAX;
-    TYPEKIND kind = attr->typekind;
-    if (kind == TKIND_ALIAS && attr->tdescAlias.vt == VT_USERDEFINED)
-        kind = kindOf(ref.get(), attr->tdescAlias.hreftype);
-    ref->ReleaseTypeAttr(attr);
-    return kind;
+    if (FAILED(info->GetRefTypeInfo(type, ref.put()))) return TKIND_MAX;
+    const TypeAttr attr(ref.get());
+    if (!attr) return TKIND_MAX;
+    if (attr->typekind == TKIND_ALIAS && attr->tdescAlias.vt == VT_USERDEFINED)
+        return kindOf(ref.get(), attr->tdescAlias.hreftype);
+    return attr->typekind;
 }
 
 // The type of the object a ByRef object parameter holds (IDispatch** or a dispinterface's
@@ -170,13 +169,11 @@ VARTYPE byRefObjectType(ITypeInfo* info, const TYPEDESC& pointee) {
 bool isCollection(ITypeInfo* info, const TYPEDESC& type) {
     static constexpr GUID collection = {0xA4C46780, 0x499F, 0x101B, {0xBB, 0x78, 0x00, 0xAA, 0x00, 0x38, 0x3C, 0xBB}};
     ComPtr<ITypeInfo> ref;
-    TYPEATTR* attr = nullptr;
     if (type.vt != VT_PTR || type.lptdesc->vt != VT_USERDEFINED ||
-        FAILED(info->GetRefTypeInfo(type.lptdesc->hreftype, ref.put())) || FAILED(ref->GetTypeAttr(&attr)))
+        FAILED(info->GetRefTypeInfo(type.lptdesc->hreftype, ref.put())))
         return false;
-    const bool answer = attr->guid == collection;
-    ref->ReleaseTypeAttr(attr);
-    return answer;
+    const TypeAttr attr(ref.get());
+    return attr && attr->guid == collection;
 }
 
 bool isRecordReference(ITypeInfo* info, const TYPEDESC& type) {

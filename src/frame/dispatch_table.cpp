@@ -135,16 +135,14 @@ Member readMember(ITypeInfo* info, const FUNCDESC& function) {
 // is one): VT_DISPATCH when its interface derives from IDispatch, otherwise VT_UNKNOWN.
 VARTYPE objectType(ITypeInfo* info, HREFTYPE type) {
     ComPtr<ITypeInfo> ref;
-    TYPEATTR* attr = nullptr;
-    if (FAILED(info->GetRefTypeInfo(type, ref.put())) || FAILED(ref->GetTypeAttr(&attr))) return VT_UNKNOWN;
-    VARTYPE vt = VT_UNKNOWN;
+    if (FAILED(info->GetRefTypeInfo(type, ref.put()))) return VT_UNKNOWN;
+    const TypeAttr attr(ref.get());
+    if (!attr) return VT_UNKNOWN;
     if (attr->typekind == TKIND_ALIAS && attr->tdescAlias.vt == VT_USERDEFINED)
-        vt = objectType(ref.get(), attr->tdescAlias.hreftype);
-    else if (attr->typekind == TKIND_DISPATCH || attr->typekind == TKIND_COCLASS ||
-             (attr->wTypeFlags & TYPEFLAG_FDISPATCHABLE))
-        vt = VT_DISPATCH;
-    ref->ReleaseTypeAttr(attr);
-    return vt;
+        return objectType(ref.get(), attr->tdescAlias.hreftype);
+    const bool dispatchable = attr->typekind == TKIND_DISPATCH || attr->typekind == TKIND_COCLASS ||
+                              (attr->wTypeFlags & TYPEFLAG_FDISPATCHABLE);
+    return dispatchable ? VARTYPE(VT_DISPATCH) : VARTYPE(VT_UNKNOWN);
 }
 
 }  // namespace
@@ -232,15 +230,10 @@ VARTYPE automationType(ITypeInfo* info, const TYPEDESC& desc) {
         case VT_USERDEFINED: {
             ComPtr<ITypeInfo> ref;
             if (FAILED(info->GetRefTypeInfo(desc.hreftype, ref.put()))) return VT_EMPTY;
-            TYPEATTR* attr = nullptr;
-            if (FAILED(ref->GetTypeAttr(&attr))) return VT_EMPTY;
-            VARTYPE vt = VT_EMPTY;
-            if (attr->typekind == TKIND_ENUM)
-                vt = VT_I4;
-            else if (attr->typekind == TKIND_ALIAS)
-                vt = automationType(ref.get(), attr->tdescAlias);
-            ref->ReleaseTypeAttr(attr);
-            return vt;
+            const TypeAttr attr(ref.get());
+            if (!attr) return VT_EMPTY;
+            if (attr->typekind == TKIND_ENUM) return VT_I4;
+            return attr->typekind == TKIND_ALIAS ? automationType(ref.get(), attr->tdescAlias) : VARTYPE(VT_EMPTY);
         }
         case VT_INT:
             return VT_I4;
