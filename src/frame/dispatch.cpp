@@ -144,13 +144,10 @@ LONG parameterOf(const DISPPARAMS& params, UINT i, const FUNCDESC& function) {
 
 // The kind of a user-defined type, looking through aliases.
 TYPEKIND kindOf(ITypeInfo* info, HREFTYPE type) {
-    ComPtr<ITypeInfo> ref;
-    if (FAILED(info->GetRefTypeInfo(type, ref.put()))) return TKIND_MAX;
-    const TypeAttr attr(ref.get());
-    if (!attr) return TKIND_MAX;
-    if (attr->typekind == TKIND_ALIAS && attr->tdescAlias.vt == VT_USERDEFINED)
-        return kindOf(ref.get(), attr->tdescAlias.hreftype);
-    return attr->typekind;
+    const ComPtr<ITypeInfo> target = resolvedType(info, type);
+    if (!target) return TKIND_MAX;
+    const TypeAttr attr(target.get());
+    return attr ? attr->typekind : TKIND_MAX;
 }
 
 // The type of the object a ByRef object parameter holds (IDispatch** or a dispinterface's

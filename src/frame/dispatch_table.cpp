@@ -134,12 +134,10 @@ Member readMember(ITypeInfo* info, const FUNCDESC& function) {
 // The variant type of an object of this user-defined type, looking through aliases (IFontDisp
 // is one): VT_DISPATCH when its interface derives from IDispatch, otherwise VT_UNKNOWN.
 VARTYPE objectType(ITypeInfo* info, HREFTYPE type) {
-    ComPtr<ITypeInfo> ref;
-    if (FAILED(info->GetRefTypeInfo(type, ref.put()))) return VT_UNKNOWN;
-    const TypeAttr attr(ref.get());
+    const ComPtr<ITypeInfo> target = resolvedType(info, type);
+    if (!target) return VT_UNKNOWN;
+    const TypeAttr attr(target.get());
     if (!attr) return VT_UNKNOWN;
-    if (attr->typekind == TKIND_ALIAS && attr->tdescAlias.vt == VT_USERDEFINED)
-        return objectType(ref.get(), attr->tdescAlias.hreftype);
     const bool dispatchable = attr->typekind == TKIND_DISPATCH || attr->typekind == TKIND_COCLASS ||
                               (attr->wTypeFlags & TYPEFLAG_FDISPATCHABLE);
     return dispatchable ? VARTYPE(VT_DISPATCH) : VARTYPE(VT_UNKNOWN);
@@ -214,6 +212,16 @@ const DispatchTable& dispatchTableOf(ITypeInfo* info) {
     std::unique_ptr<DispatchTable>& table = tables->byInfo[info];
     if (!table) table = std::make_unique<DispatchTable>(info);
     return *table;
+}
+
+ComPtr<ITypeInfo> resolvedType(ITypeInfo* info, HREFTYPE type) {
+    ComPtr<ITypeInfo> ref;
+    if (FAILED(info->GetRefTypeInfo(type, ref.put()))) return {};
+    const TypeAttr attr(ref.get());
+    if (!attr) return {};
+    if (attr->typekind == TKIND_ALIAS && attr->tdescAlias.vt == VT_USERDEFINED)
+        return resolvedType(ref.get(), attr->tdescAlias.hreftype);
+    return ref;
 }
 
 WORD functionCount(ITypeInfo* info) {

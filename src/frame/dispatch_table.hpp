@@ -88,6 +88,10 @@ const DispatchTable& dispatchTableOf(ITypeInfo* info);
 
 // Type helpers shared with the general path.
 
+// The description of a user-defined type, looking through aliases to other user-defined types;
+// null when it cannot be read.
+ComPtr<ITypeInfo> resolvedType(ITypeInfo* info, HREFTYPE type);
+
 // How many functions the type description lists (0 when it cannot be read).
 WORD functionCount(ITypeInfo* info);
 
