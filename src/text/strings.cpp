@@ -123,15 +123,30 @@ LARK_AVX2 inline uint32_t wideUnitBits(__m256i lo, __m256i hi) {
     return static_cast<uint32_t>(_mm256_movemask_epi8(packed));
 }
 
-// The first whole 64-unit block at or after i holding a match, scanned 64 units a step; the
-// index where the narrower loops go on when none does. at is set to the match's index.
+// The first whole 64-unit block at or after i holding a match, scanned 128 units a step and
+// then 64 to place it; the index where the narrower loops go on when none does. at is set to the
+// match's index.
 template <bool Fold>
 LARK_AVX2 size_t findUnitBlocks(const char16_t* s, size_t i, size_t n, Matcher m, size_t& at) {
     const WideMatcher<Fold> v(m);
+    // One unaligned step, then on from the next 32-byte boundary so no load splits a cache line.
+    if (i + 16 <= n) {
+        if (const uint32_t bits = pairBits(v(s + i)); bits != 0) {
+            at = i + static_cast<size_t>(std::countr_zero(bits)) / 2;
+            return i;
+        }
+        i += 16 - (reinterpret_cast<uintptr_t>(s + i) & 31) / 2;
+    }
+    for (; i + 128 <= n; i += 128) {
+        const __m256i a = v(s + i), b = v(s + i + 16), c = v(s + i + 32), d = v(s + i + 48);
+        const __m256i e = v(s + i + 64), f = v(s + i + 80), g = v(s + i + 96), h = v(s + i + 112);
+        const __m256i any = _mm256_or_si256(_mm256_or_si256(_mm256_or_si256(a, b), _mm256_or_si256(c, d)),
+                                            _mm256_or_si256(_mm256_or_si256(e, f), _mm256_or_si256(g, h)));
+        if (_mm256_movemask_epi8(any) != 0) break;
+    }
     for (; i + 64 <= n; i += 64) {
         const __m256i a = v(s + i), b = v(s + i + 16), c = v(s + i + 32), d = v(s + i + 48);
-        if (!_mm256_testz_si256(_mm256_or_si256(_mm256_or_si256(a, b), _mm256_or_si256(c, d)),
-                                _mm256_set1_epi8(-1))) {
+        if (_mm256_movemask_epi8(_mm256_or_si256(_mm256_or_si256(a, b), _mm256_or_si256(c, d))) != 0) {
             const uint64_t bits = wideUnitBits(a, b) | (uint64_t{wideUnitBits(c, d)} << 32);
             at = i + static_cast<size_t>(std::countr_zero(bits));
             return i;
