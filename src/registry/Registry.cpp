@@ -4,6 +4,7 @@
 #include "frame/errors.hpp"
 #include "frame/per_thread.hpp"
 #include "frame/platform_text.hpp"
+#include "registry/read_ahead.hpp"
 #include "sysinfo/CDeploy2.hpp"
 
 #include <shlwapi.h>
@@ -24,6 +25,11 @@ constexpr DWORD kNameBuffer = 260;
 constexpr DWORD kStringBuffer = 1024;
 constexpr DWORD kDataBuffer = 4096;
 constexpr DWORD kMaxEnumerated = 1000000;
+// Threads reading keys ahead of an export's walk: the walk waits on round trips, not on the
+// processor, so more helpers than processors still pay. Starting one costs about as much as
+// reading five keys, so they start only once that many keys wait to be read.
+constexpr size_t kExportHelpers = 4;
+constexpr size_t kExportHelpersFrom = 16;
 
 std::string ansi(Units text) { return com::toAnsi(text); }
 
@@ -238,6 +244,51 @@ std::vector<std::u16string> subKeyNames(HKEY key, DWORD count = kMaxEnumerated) 
     }
     names.shrink_to_fit();
     return names;
+}
+
+// The values of an open key, at most count of them; the list ends at the first that cannot be
+// read.
+std::vector<RegEntry> listValues(HKEY key, DWORD count) {
+    std::vector<RegEntry> entries;
+    stopOnError([&] {
+        for (DWORD i = 0; i < count; ++i) {
+            EnumRead r = enumValue(key, i, kDataBuffer);
+            // Larger data are read again into a buffer of the size they need.
+            if (r.status == ERROR_MORE_DATA) r = enumValue(key, i, static_cast<DWORD>(r.data.size()));
+            if (r.status != ERROR_SUCCESS) break;
+            entries.push_back(regEntry(std::move(r.name), r.type, r.data, com::fromAnsi));
+        }
+    });
+    return entries;
+}
+
+// What the export writes for one key: the key line, its values' lines and the blank line that
+// ends the block; with the subtree asked for, the names of its subkeys too. One open of the key
+// serves both, and the counts spare each listing the call that would only report its end. Safe
+// to call from several threads at once.
+struct KeyBlock {
+    std::u16string text;
+    std::vector<std::u16string> subKeys;
+};
+
+KeyBlock readKeyBlock(HKEY hKey, Units keyName, REGSAM readAccess, bool withSubKeys) {
+    KeyBlock block;
+    appendKeyLine(block.text, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(hKey)), keyName);
+    EnumTarget key;
+    skipOnError([&] { key = enumTarget(hKey, keyName, readAccess); });
+    DWORD subKeys = kMaxEnumerated, values = kMaxEnumerated;
+    if (key.key && RegQueryInfoKeyA(key.key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr,
+                                    nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        subKeys = values = kMaxEnumerated;
+    if (key.key) {
+        skipOnError([&] {
+            for (const RegEntry& entry : listValues(key.key, values))
+                appendValueLine(block.text, entry);
+        });
+    }
+    block.text += u"\r\n";
+    if (withSubKeys && key.key) skipOnError([&] { block.subKeys = subKeyNames(key.key, subKeys); });
+    return block;
 }
 
 // The whole file as bytes; opening it creates an empty file when there is none. Nothing when
@@ -578,20 +629,6 @@ void Registry::CreateRegistryKeyRecursive(HKEY hKey, Units keyName) {
 
 std::vector<std::u16string> Registry::ListSubKeys(HKEY hKey, Units keyName) { return EnumRegistryKeys(hKey, keyName); }
 
-std::vector<RegEntry> Registry::ListValues(HKEY key, DWORD count) {
-    std::vector<RegEntry> entries;
-    stopOnError([&] {
-        for (DWORD i = 0; i < count; ++i) {
-            EnumRead r = enumValue(key, i, kDataBuffer);
-            // Larger data are read again into a buffer of the size they need.
-            if (r.status == ERROR_MORE_DATA) r = enumValue(key, i, static_cast<DWORD>(r.data.size()));
-            if (r.status != ERROR_SUCCESS) break;
-            entries.push_back(regEntry(std::move(r.name), r.type, r.data, com::fromAnsi));
-        }
-    });
-    return entries;
-}
-
 void Registry::CopyRegistryKey(HKEY hKey, Units sourceKeyName, Units targetKeyName, bool recurse) {
     stopOnError([&] {
         unique_hkey source = open(hKey, sourceKeyName, ReadAccessMask());
@@ -633,35 +670,27 @@ void Registry::SaveRegToFile(HKEY hKey, Units keyName, Units regFile, bool inclu
         }
         file = openForWriting(path, appendToFile);
     });
-    if (file) saveKey(hKey, keyName, file.get(), std::move(header), includeSubKeys);
+    if (file) saveTree(hKey, keyName, file.get(), std::move(header), includeSubKeys);
 }
 
-void Registry::saveKey(HKEY hKey, Units keyName, HANDLE file, std::u16string block, bool includeSubKeys) {
-    appendKeyLine(block, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(hKey)), keyName);
-    // One open of the key serves both its values and its subkeys.
-    EnumTarget key;
-    skipOnError([&] { key = enumTarget(hKey, keyName, ReadAccessMask()); });
-    // The counts spare each listing the call that would only report its end.
-    DWORD subKeys = kMaxEnumerated, values = kMaxEnumerated;
-    if (key.key && RegQueryInfoKeyA(key.key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr,
-                                    nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-        subKeys = values = kMaxEnumerated;
-    if (key.key) {
+void Registry::saveTree(HKEY hKey, Units keyName, HANDLE file, std::u16string header, bool includeSubKeys) {
+    const REGSAM access = ReadAccessMask();
+    const auto read = [=](const std::u16string& path) { return readKeyBlock(hKey, path, access, includeSubKeys); };
+    ReadAhead<std::u16string, KeyBlock, decltype(read)> walk(read, kExportHelpers, kExportHelpersFrom);
+    walk.push({std::u16string(keyName)});
+    while (!walk.empty()) {
         skipOnError([&] {
-            for (const RegEntry& entry : ListValues(key.key, values))
-                appendValueLine(block, entry);
+            auto [path, block] = walk.pop();
+            header += block.text;
+            skipOnError([&] { writeText(file, header); });
+            header.clear();
+            std::vector<std::u16string> subKeys;
+            subKeys.reserve(block.subKeys.size());
+            for (const std::u16string& name : block.subKeys)
+                subKeys.push_back(path + u'\\' + name);
+            walk.push(std::move(subKeys));
         });
     }
-    block += u"\r\n";
-    skipOnError([&] { writeText(file, block); });
-    if (!includeSubKeys || !key.key) return;
-    std::vector<std::u16string> names;
-    skipOnError([&] { names = subKeyNames(key.key, subKeys); });
-    key = EnumTarget{};
-    skipOnError([&] {
-        for (const std::u16string& name : names)
-            saveKey(hKey, std::u16string(keyName) + u'\\' + name, file, {}, true);
-    });
 }
 
 void Registry::ApplyRegFile(Units regFile) {

@@ -76,11 +76,10 @@ private:
     com::unique_hkey openOrCreateForWriting(HKEY hKey, Units keyName);
     bool DeleteKeyTree(HKEY hKey, Units keyName);
     std::vector<std::u16string> ListSubKeys(HKEY hKey, Units keyName);
-    // The values of an open key, at most count of them.
-    std::vector<RegEntry> ListValues(HKEY key, DWORD count);
-    // One key's block (after what block holds already), then on request the blocks of its
-    // subtree, each written to the export's open file with a single write.
-    void saveKey(HKEY hKey, Units keyName, HANDLE file, std::u16string block, bool includeSubKeys);
+    // The key's block after the header, then on request the blocks of its subtree in depth-first
+    // order, each written to the export's open file with a single write; helper threads read the
+    // keys ahead of the writing.
+    void saveTree(HKEY hKey, Units keyName, HANDLE file, std::u16string header, bool includeSubKeys);
 
     bool view64_ = false;
     SystemAnswer answer_{false};

@@ -154,6 +154,23 @@ CRegistry2.SetRegistryValue HKCU, B & '\z', 'last', 1, 'done'               => E
     EXPECT_EQ(tree, held(B) + "/" + held(B + L"\\a") + "/" + held(B + L"\\a\\deep"));
 }
 
+TEST_F(Registry, AWideBranchIsExportedInDepthFirstOrder) {
+    // Wide enough that helper threads read keys ahead of the writing: 3 groups of 30 keys.
+    Sandbox sandbox;
+    c.let("F", sandbox.path(L"wide.reg"));
+    std::string want = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\" + narrow(B) + "]\r\n\r\n";
+    for (int serial = 0; serial < 93; ++serial) {
+        char path[32], line[96];
+        snprintf(path, sizeof path, serial % 31 ? "\\g%d\\k%02d" : "\\g%d", serial / 31, serial % 31 - 1);
+        const DWORD number = 0x9E3779B9u * DWORD(serial);
+        RegSetKeyValueA(HKEY_CURRENT_USER, (narrow(B) + path).c_str(), "n", REG_DWORD, &number, 4);
+        snprintf(line, sizeof line, "]\r\n\"n\"=dword:%08lX\r\n\r\n", static_cast<unsigned long>(number));
+        want += "[HKEY_CURRENT_USER\\" + narrow(B) + path + line;
+    }
+    c.run("CRegistry2.SaveRegToFile HKCU, B, F => Empty");
+    EXPECT_EQ(want, sandbox.read(L"wide.reg"));
+}
+
 TEST_F(Registry, WindowPlacementIsSavedAndRestored) {
     HWND w = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 120, 130, 300, 200, 0, 0, 0, 0);
     ASSERT_TRUE(w) << "no window: is the display there?";
