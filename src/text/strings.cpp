@@ -98,18 +98,43 @@ inline uint32_t unitBits(__m128i lo, __m128i hi) {
 #if defined(LARK_HAVE_AVX2_PATHS)
 #define LARK_AVX2 [[gnu::target("avx2")]]
 
+LARK_AVX2 inline __m256i load32(const char16_t* at) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+}
+
 // 0xFFFF in each of the 16 lanes whose unit matches, as VecMatcher does for 8. Without Fold the
 // matcher's or-bits are known to be 0 and are not applied.
 template <bool Fold>
 struct WideMatcher {
     __m256i orBits;
     __m256i value;
+    __m256i orByte;  // the same two as bytes, for any128 with Fold
+    __m256i valueByte;
     LARK_AVX2 explicit WideMatcher(Matcher m)
         : orBits(_mm256_set1_epi16(static_cast<short>(m.orBits))),
-          value(_mm256_set1_epi16(static_cast<short>(m.value))) {}
+          value(_mm256_set1_epi16(static_cast<short>(m.value))),
+          orByte(_mm256_set1_epi8(static_cast<char>(m.orBits))),
+          valueByte(_mm256_set1_epi8(static_cast<char>(m.value))) {}
     LARK_AVX2 __m256i operator()(const char16_t* at) const {
-        const __m256i units = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+        const __m256i units = load32(at);
         return _mm256_cmpeq_epi16(Fold ? _mm256_or_si256(units, orBits) : units, value);
+    }
+    // Whether any of the 128 units at `at` matches. With Fold the matcher stands for a letter, so
+    // its value is a byte; the units are narrowed to bytes first, 32 to a compare. Narrowing
+    // saturates: a unit above 255 becomes 0 or 255, and neither, or-ed with 0x20, is a letter.
+    LARK_AVX2 bool any128(const char16_t* at) const {
+        const __m256i any = _mm256_or_si256(_mm256_or_si256(hits32(at), hits32(at + 32)),
+                                            _mm256_or_si256(hits32(at + 64), hits32(at + 96)));
+        return _mm256_movemask_epi8(any) != 0;
+    }
+    // Some bit set where one of the 32 units at `at` matches.
+    LARK_AVX2 __m256i hits32(const char16_t* at) const {
+        if constexpr (Fold) {
+            const __m256i bytes = _mm256_packus_epi16(load32(at), load32(at + 16));
+            return _mm256_cmpeq_epi8(_mm256_or_si256(bytes, orByte), valueByte);
+        } else {
+            return _mm256_or_si256((*this)(at), (*this)(at + 16));
+        }
     }
 };
 
@@ -137,13 +162,8 @@ LARK_AVX2 size_t findUnitBlocks(const char16_t* s, size_t i, size_t n, Matcher m
         }
         i += 16 - (reinterpret_cast<uintptr_t>(s + i) & 31) / 2;
     }
-    for (; i + 128 <= n; i += 128) {
-        const __m256i a = v(s + i), b = v(s + i + 16), c = v(s + i + 32), d = v(s + i + 48);
-        const __m256i e = v(s + i + 64), f = v(s + i + 80), g = v(s + i + 96), h = v(s + i + 112);
-        const __m256i any = _mm256_or_si256(_mm256_or_si256(_mm256_or_si256(a, b), _mm256_or_si256(c, d)),
-                                            _mm256_or_si256(_mm256_or_si256(e, f), _mm256_or_si256(g, h)));
-        if (_mm256_movemask_epi8(any) != 0) break;
-    }
+    for (; i + 128 <= n; i += 128)
+        if (v.any128(s + i)) break;
     for (; i + 64 <= n; i += 64) {
         const __m256i a = v(s + i), b = v(s + i + 16), c = v(s + i + 32), d = v(s + i + 48);
         if (_mm256_movemask_epi8(_mm256_or_si256(_mm256_or_si256(a, b), _mm256_or_si256(c, d))) != 0) {
