@@ -148,6 +148,14 @@ LARK_AVX2 inline uint32_t wideUnitBits(__m256i lo, __m256i hi) {
     return static_cast<uint32_t>(_mm256_movemask_epi8(packed));
 }
 
+// Whether one of the 16 units at s + i matches; at is set to the first that does.
+template <bool Fold>
+LARK_AVX2 bool matchIn16(const WideMatcher<Fold>& v, const char16_t* s, size_t i, size_t& at) {
+    const uint32_t bits = pairBits(v(s + i));
+    if (bits != 0) at = i + static_cast<size_t>(std::countr_zero(bits)) / 2;
+    return bits != 0;
+}
+
 // The first whole 64-unit block at or after i holding a match, scanned 128 units a step and
 // then 64 to place it; the index where the narrower loops go on when none does. at is set to the
 // match's index.
@@ -156,10 +164,7 @@ LARK_AVX2 size_t findUnitBlocks(const char16_t* s, size_t i, size_t n, Matcher m
     const WideMatcher<Fold> v(m);
     // One unaligned step, then on from the next 32-byte boundary so no load splits a cache line.
     if (i + 16 <= n) {
-        if (const uint32_t bits = pairBits(v(s + i)); bits != 0) {
-            at = i + static_cast<size_t>(std::countr_zero(bits)) / 2;
-            return i;
-        }
+        if (matchIn16(v, s, i, at)) return i;
         i += 16 - (reinterpret_cast<uintptr_t>(s + i) & 31) / 2;
     }
     for (; i + 128 <= n; i += 128)
@@ -172,12 +177,8 @@ LARK_AVX2 size_t findUnitBlocks(const char16_t* s, size_t i, size_t n, Matcher m
             return i;
         }
     }
-    for (; i + 16 <= n; i += 16) {
-        if (const uint32_t bits = pairBits(v(s + i)); bits != 0) {
-            at = i + static_cast<size_t>(std::countr_zero(bits)) / 2;
-            return i;
-        }
-    }
+    for (; i + 16 <= n; i += 16)
+        if (matchIn16(v, s, i, at)) return i;
     at = kNotFound;
     return i;
 }
@@ -189,8 +190,7 @@ LARK_AVX2 size_t findUnitWide(const char16_t* s, size_t i, size_t n, Matcher m, 
 // Bytes equal to value (after or-ing in orBits) in 16 units at `at`: only the even bytes, the
 // units' low bytes, count.
 LARK_AVX2 inline __m256i byteMatches(const char16_t* at, __m256i orBits, __m256i value) {
-    const __m256i units = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
-    return _mm256_cmpeq_epi8(_mm256_or_si256(units, orBits), value);
+    return _mm256_cmpeq_epi8(_mm256_or_si256(load32(at), orBits), value);
 }
 
 // Candidates of findLowBytes, 64 starts a step; the index where the narrower loop goes on. The
